@@ -1,0 +1,46 @@
+#include "app/clock.h"
+
+#include "platform/perf_counter.h"
+
+#include <cstdint>
+#include <cstring>
+
+// ---------------------------------------------------------------------------
+// State
+// ---------------------------------------------------------------------------
+static struct {
+  int64_t countsPerSecond;     // counter frequency; 1000 for the fallback
+  float secondsPerCount;       // 1 / countsPerSecond, kept in single precision
+  uint32_t startMillis;        // timeGetTime() at start (fallback only)
+  bool usePerformanceCounter;  // false: the millisecond timer is in use
+  int64_t startCount;          // counter at start (performance counter only)
+} timer;
+
+void TimerInit() {
+  std::memset(&timer, 0, sizeof timer);
+  if (!QueryPerformanceFrequency(&timer.countsPerSecond)) {
+    timer.usePerformanceCounter = false;
+    timer.startMillis = timeGetTime();
+    timer.secondsPerCount = 0.001f;
+    timer.countsPerSecond = 1000;
+    return;
+  }
+  QueryPerformanceCounter(&timer.startCount);
+  timer.usePerformanceCounter = true;
+  // Rounded to single precision on purpose: the clock is scaled by the float
+  // nearest to 1 / frequency, not by the exact ratio.
+  timer.secondsPerCount = float(1.0 / double(timer.countsPerSecond));
+}
+
+float TimerGetTime() {
+  if (timer.usePerformanceCounter) {
+    int64_t now = 0;
+    QueryPerformanceCounter(&now);
+    const int64_t elapsed = now - timer.startCount;
+    return float(double(elapsed) * double(timer.secondsPerCount) * 1000.0);
+  }
+  // Unsigned 32-bit difference, so a wrap of the timer between start and now
+  // still gives the right elapsed time.
+  const uint32_t elapsed = timeGetTime() - timer.startMillis;
+  return float(double(uint64_t(elapsed)) * double(timer.secondsPerCount) * 1000.0);
+}

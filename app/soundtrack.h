@@ -1,0 +1,17 @@
+// Soundtrack playback: brings the audio library up, opens "TrailerLOW.mp3" and
+// reports the library's errors in message boxes. The stream's position is the
+// show's master clock.
+#pragma once
+
+#include "platform/bass.h"
+
+extern HSTREAM BSS_Stream;  // the soundtrack stream; 0 until created
+
+bool BSS_Init();                       // version check, output up, stream created
+bool BSS_LoadSong(const char* Filename);
+void BError();                         // box for the library's last error code
+void BBS_Close();                      // stop output, free the stream
+
+// The stream position now, in bytes (88,200 per second). Read afresh at every
+// test: never cache it.
+inline uint32_t StreamPosition() { return BASS_ChannelGetPosition(BSS_Stream); }

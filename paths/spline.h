@@ -1,0 +1,21 @@
+// Uniform cubic B-spline paths, sampled once at load time into point tables
+// that scenes follow by time.
+#pragma once
+
+#include <cstdint>
+
+struct SPL_TPoint {
+  float x, y, z;  // world units of the scene
+};
+
+struct SPL_PointType {
+  int32_t NumPoints;          // valid entries of Point
+  SPL_TPoint Point[10000];
+};
+
+// Samples the curve of `PointTable`'s control points into `Out`, `Steps`
+// samples per segment (Steps or Steps + 1, from float rounding of t). Each
+// sample is twice the standard curve's point. False after the "Index
+// overflow!" box, when the path would need 10000 or more points; Out.NumPoints
+// is then left as it was.
+bool SPL_Generate(const SPL_PointType* PointTable, SPL_PointType* Out, int32_t Steps);

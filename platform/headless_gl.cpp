@@ -1,0 +1,89 @@
+#include "platform/headless_gl.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <cstring>
+
+static struct {
+  EGLDisplay display = EGL_NO_DISPLAY;
+  EGLContext context = EGL_NO_CONTEXT;
+  EGLSurface surface = EGL_NO_SURFACE;
+  int width = 0;   // pixels
+  int height = 0;  // pixels
+} Headless;
+
+static EGLDisplay OpenDisplay() {
+  auto getPlatformDisplay =
+      reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+  if (getPlatformDisplay) {
+    EGLDisplay display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (display != EGL_NO_DISPLAY) return display;
+  }
+  return eglGetDisplay(EGL_DEFAULT_DISPLAY);
+}
+
+bool HeadlessGLCreate(int width, int height) {
+  HeadlessGLDestroy();
+  Headless.display = OpenDisplay();
+  if (Headless.display == EGL_NO_DISPLAY || !eglInitialize(Headless.display, nullptr, nullptr)) {
+    std::fprintf(stderr, "headless GL: no EGL display\n");
+    Headless.display = EGL_NO_DISPLAY;
+    return false;
+  }
+  // The window's format: RGBA of 8 bits each, at least 16 depth bits.
+  const EGLint configAttributes[] = {
+      EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+      EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
+      EGL_DEPTH_SIZE, 16, EGL_NONE};
+  EGLConfig config = nullptr;
+  EGLint found = 0;
+  if (!eglBindAPI(EGL_OPENGL_API) ||
+      !eglChooseConfig(Headless.display, configAttributes, &config, 1, &found) || found < 1) {
+    std::fprintf(stderr, "headless GL: no OpenGL pbuffer configuration\n");
+    HeadlessGLDestroy();
+    return false;
+  }
+  const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+  Headless.surface = eglCreatePbufferSurface(Headless.display, config, surfaceAttributes);
+  // No attributes: Mesa then gives a compatibility context, fixed function included.
+  Headless.context = eglCreateContext(Headless.display, config, EGL_NO_CONTEXT, nullptr);
+  if (Headless.surface == EGL_NO_SURFACE || Headless.context == EGL_NO_CONTEXT ||
+      !eglMakeCurrent(Headless.display, Headless.surface, Headless.surface, Headless.context)) {
+    std::fprintf(stderr, "headless GL: cannot make a context current (EGL error 0x%x)\n", eglGetError());
+    HeadlessGLDestroy();
+    return false;
+  }
+  Headless.width = width;
+  Headless.height = height;
+  glViewport(0, 0, width, height);
+  glDrawBuffer(GL_BACK);
+  glReadBuffer(GL_BACK);
+  return true;
+}
+
+void HeadlessGLDestroy() {
+  if (Headless.display == EGL_NO_DISPLAY) return;
+  eglMakeCurrent(Headless.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+  if (Headless.context != EGL_NO_CONTEXT) eglDestroyContext(Headless.display, Headless.context);
+  if (Headless.surface != EGL_NO_SURFACE) eglDestroySurface(Headless.display, Headless.surface);
+  eglTerminate(Headless.display);
+  Headless = {};
+}
+
+int HeadlessGLWidth() { return Headless.width; }
+int HeadlessGLHeight() { return Headless.height; }
+
+std::vector<unsigned char> HeadlessGLReadRGB() {
+  const int w = Headless.width, h = Headless.height;
+  std::vector<unsigned char> bottomUp(size_t(w) * h * 3), topDown(bottomUp.size());
+  if (w == 0 || h == 0) return topDown;
+  glFinish();
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+  const size_t row = size_t(w) * 3;
+  for (int y = 0; y < h; ++y) std::memcpy(&topDown[size_t(y) * row], &bottomUp[size_t(h - 1 - y) * row], row);
+  return topDown;
+}

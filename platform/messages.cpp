@@ -1,0 +1,92 @@
+#include "platform/messages.h"
+
+#include <SDL.h>
+
+#include <deque>
+
+// Messages posted by the show itself (WM_QUIT), taken before SDL's events.
+static std::deque<MSG> PostedMessages;
+
+int VirtualKeyFromSDL(int32_t key) {
+  switch (key) {
+    case SDLK_ESCAPE: return 27;
+    case SDLK_SPACE: return 32;
+    case SDLK_RETURN: return 13;
+    case SDLK_TAB: return 9;
+    case SDLK_BACKSPACE: return 8;
+    case SDLK_LEFT: return 37;
+    case SDLK_UP: return 38;
+    case SDLK_RIGHT: return 39;
+    case SDLK_DOWN: return 40;
+    default: break;
+  }
+  if (key >= SDLK_0 && key <= SDLK_9) return 48 + (key - SDLK_0);
+  if (key >= SDLK_a && key <= SDLK_z) return 65 + (key - SDLK_a);
+  if (key >= SDLK_F1 && key <= SDLK_F12) return 112 + (key - SDLK_F1);
+  return -1;
+}
+
+static int64_t SizeParam(int width, int height) {
+  return int64_t(uint16_t(width)) | (int64_t(uint16_t(height)) << 16);
+}
+
+bool MessageFromSDLEvent(const SDL_Event& event, MSG* msg) {
+  *msg = MSG{};
+  switch (event.type) {
+    case SDL_QUIT:  // the window manager's close, or SIGTERM
+      msg->message = WM_CLOSE;
+      return true;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      const int vk = VirtualKeyFromSDL(event.key.keysym.sym);
+      if (vk < 0) return false;
+      msg->message = event.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP;
+      msg->wParam = uint64_t(vk);
+      return true;
+    }
+    case SDL_WINDOWEVENT:
+      switch (event.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+          msg->message = WM_CLOSE;
+          return true;
+        case SDL_WINDOWEVENT_MINIMIZED:
+          msg->message = WM_ACTIVATE;
+          msg->wParam = uint64_t(1) << 16;  // minimised flag in the high word
+          return true;
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_SHOWN:
+          msg->message = WM_ACTIVATE;
+          msg->wParam = 1;  // WA_ACTIVE, not minimised
+          return true;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          msg->message = WM_SIZE;
+          msg->lParam = SizeParam(event.window.data1, event.window.data2);
+          return true;
+        default:
+          return false;
+      }
+    default:
+      return false;
+  }
+}
+
+bool PeekMessageA(MSG* msg) {
+  if (!PostedMessages.empty()) {
+    *msg = PostedMessages.front();
+    PostedMessages.pop_front();
+    return true;
+  }
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    if (MessageFromSDLEvent(event, msg)) return true;
+  }
+  return false;
+}
+
+void PostQuitMessage(int exitCode) {
+  MSG quit{};
+  quit.message = WM_QUIT;
+  quit.wParam = uint64_t(exitCode);
+  PostedMessages.push_back(quit);
+}

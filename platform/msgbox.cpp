@@ -1,0 +1,61 @@
+#include "platform/msgbox.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+
+// ---------------------------------------------------------------------------
+// State
+// ---------------------------------------------------------------------------
+static struct {
+  bool recording = false;        // true: log boxes instead of showing them
+  int questionAnswer = IDNO;     // what a recorded question answers
+  std::vector<RecordedBox> log;  // boxes seen while recording, oldest first
+} Boxes;
+
+void MessageBoxStartRecording(int questionAnswer) {
+  Boxes.recording = true;
+  Boxes.questionAnswer = questionAnswer;
+  Boxes.log.clear();
+}
+
+void MessageBoxStopRecording() { Boxes.recording = false; }
+
+const std::vector<RecordedBox>& MessageBoxLog() { return Boxes.log; }
+
+static Uint32 SdlFlagsFor(unsigned style) {
+  switch (style & 0xF0) {
+    case MB_ICONSTOP: return SDL_MESSAGEBOX_ERROR;
+    case MB_ICONINFORMATION: return SDL_MESSAGEBOX_INFORMATION;
+    default: return SDL_MESSAGEBOX_WARNING;
+  }
+}
+
+int MessageBoxA(const char* text, const char* caption, unsigned style) {
+  const bool question = (style & 0xF) == MB_YESNO;
+  if (Boxes.recording) {
+    Boxes.log.push_back({text ? text : "", caption ? caption : "", style});
+    return question ? Boxes.questionAnswer : IDOK;
+  }
+
+  SDL_MessageBoxButtonData yesNo[] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"},
+      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "No"},
+  };
+  SDL_MessageBoxButtonData ok[] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDOK, "OK"},
+  };
+  SDL_MessageBoxData box{};
+  box.flags = SdlFlagsFor(style);
+  box.title = caption;
+  box.message = text;
+  box.numbuttons = question ? 2 : 1;
+  box.buttons = question ? yesNo : ok;
+
+  int answer = 0;
+  if (SDL_ShowMessageBox(&box, &answer) == 0 && answer != -1) return answer;
+
+  // No display to show it on: the terminal is the only place left.
+  std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+  return question ? IDNO : IDOK;
+}

@@ -1,0 +1,25 @@
+// Outline glyphs as OpenGL display lists: the stand-in for CreateFontA and
+// wglUseFontOutlinesA, on fontconfig, FreeType and the GLU tessellator.
+#pragma once
+
+// Metrics of one glyph, in em units (the font's em height is 1.0).
+struct GLYPHMETRICSFLOAT {
+  float gmfBlackBoxX;
+  float gmfBlackBoxY;
+  struct {
+    float x;
+    float y;
+  } gmfptGlyphOrigin;
+  float gmfCellIncX;  // the advance: how far the origin moves after the glyph
+  float gmfCellIncY;
+};
+
+// Finds `faceName` (bold when weight >= 700), or the closest substitute, and
+// fills display lists listBase + c for the Windows-1252 codes
+// c = first .. first + count - 1. Each list draws its glyph filled in the
+// plane z = 0, baseline on y = 0, and then translates the origin by the
+// advance; metrics[c - first] receives the glyph's metrics. A code without a
+// glyph draws nothing and advances 0. Needs a current OpenGL context.
+// Returns false when no font can be loaded.
+bool UseFontOutlines(const char* faceName, int weight, unsigned first, unsigned count, unsigned listBase,
+                     GLYPHMETRICSFLOAT* metrics);

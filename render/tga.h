@@ -1,0 +1,23 @@
+// Textures from uncompressed 24- and 32-bit TGA files.
+#pragma once
+
+#include <cstdint>
+
+struct TextureImage {
+  uint8_t* pixels;        // width x height pixels, R G B (A), rows in file order;
+                          // malloc'd by LoadTGA, released with FreeTexturePixels
+  uint32_t bitsPerPixel;  // 24 or 32
+  uint32_t width;         // pixels per row, 1 .. 65535
+  uint32_t height;        // rows, 1 .. 65535
+  uint32_t texID;         // the OpenGL texture name; never deleted
+};
+
+// Reads `filename` (a Windows-style name such as "Data\Nena1.tga") into
+// `texture` and creates its OpenGL texture, which is left bound to
+// GL_TEXTURE_2D. False when the file is missing or not an uncompressed
+// true-colour TGA the show can use; then no texture name is made and no pixel
+// buffer is left in the record. Needs a current OpenGL context.
+bool LoadTGA(TextureImage* texture, const char* filename);
+
+// Releases the record's pixel buffer (safe on an empty record).
+void FreeTexturePixels(TextureImage* texture);

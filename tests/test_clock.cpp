@@ -1,0 +1,85 @@
+// The demo clock: both counter paths, the timer's wrap-around, and the pinned
+// moments the offline tool renders.
+#include "app/clock.h"
+#include "platform/perf_counter.h"
+#include "platform/show_seam.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+static uint32_t FakeMillis = 0;
+static uint32_t ReadFakeMillis() { return FakeMillis; }
+
+class FallbackClock : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PerfCounterSimulateMissing(true);
+    TimeGetTimeSetSource(ReadFakeMillis);
+  }
+  void TearDown() override {
+    PerfCounterSimulateMissing(false);
+    TimeGetTimeSetSource(nullptr);
+  }
+};
+
+TEST(Clock, ReadsZeroBeforeInit) { EXPECT_EQ(TimerGetTime(), 0.0f); }
+
+TEST(Clock, StartsNearZeroAndNeverGoesBack) {
+  TimerInit();
+  float previous = TimerGetTime();
+  EXPECT_LT(previous, 50.0f);
+  for (int i = 0; i < 10000; ++i) {
+    const float now = TimerGetTime();
+    ASSERT_GE(now, previous);
+    previous = now;
+  }
+}
+
+TEST(Clock, CountsMilliseconds) {
+  TimerInit();
+  std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  const float elapsed = TimerGetTime();
+  EXPECT_GE(elapsed, 119.0f);
+  EXPECT_LT(elapsed, 2000.0f);  // generous: shared machines stall
+}
+
+TEST(Clock, ConvertsCountsToMilliseconds) {
+  SeamPinCounter(0);
+  TimerInit();
+  SeamPinCounter(1500000000);  // 1.5 s of nanosecond counts
+  EXPECT_FLOAT_EQ(TimerGetTime(), 1500.0f);
+  SeamReleaseCounter();
+}
+
+TEST(Clock, PinnedMomentNeverReadsShort) {
+  for (double ms : {0.0, 1.0, 1300.0, 1800.0, 61300.0, 106459.0, 133200.0}) {
+    SeamPinMoment(0, ms);
+    EXPECT_GE(double(TimerGetTime()), ms);
+    EXPECT_LT(double(TimerGetTime()), ms + 0.01);
+  }
+  SeamReleaseCounter();
+  SeamReleaseStreamPosition();
+}
+
+TEST_F(FallbackClock, CountsTimerMilliseconds) {
+  FakeMillis = 5000;
+  TimerInit();
+  EXPECT_EQ(TimerGetTime(), 0.0f);
+  FakeMillis = 6234;
+  // The fallback's period is the float 0.001, a hair above a millisecond.
+  EXPECT_FLOAT_EQ(TimerGetTime(), 1234.0f);
+}
+
+TEST_F(FallbackClock, SurvivesTheTimersWrapAround) {
+  FakeMillis = 0xFFFFFF00u;  // 256 ms before the wrap
+  TimerInit();
+  FakeMillis = 0x00000100u;  // 256 ms after it
+  EXPECT_FLOAT_EQ(TimerGetTime(), 512.0f);
+}
+
+TEST_F(FallbackClock, BeforeInitReadsZero) {
+  FakeMillis = 777;
+  EXPECT_EQ(TimerGetTime(), 0.0f);
+}

@@ -1,0 +1,8 @@
+// trailer-tool's subcommands. Each takes the arguments after its name and
+// returns the process exit code: 0 done, 1 failed, 2 bad arguments.
+#pragma once
+
+int CmdFrame(int argc, char** argv);    // frame POSITION OUT.png [--time MS]
+int CmdTexture(int argc, char** argv);  // texture FILE.tga OUT.png
+int CmdModel(int argc, char** argv);    // model FILE
+int CmdSheet(int argc, char** argv);    // sheet OUT.png

@@ -1,0 +1,30 @@
+// trailer-tool: renders moments of the show, textures and models headless,
+// for reviewing the show and its data without a display or a sound card.
+#include "tools/trailer_tool/commands.h"
+
+#include <cstdio>
+#include <cstring>
+
+static const char kUsage[] =
+    "usage: trailer-tool frame POSITION OUT.png [--time MS]\n"
+    "       trailer-tool texture FILE.tga OUT.png\n"
+    "       trailer-tool model FILE.3ds\n"
+    "       trailer-tool sheet OUT.png\n";
+
+int main(int argc, char** argv) {
+  static const struct {
+    const char* name;
+    int (*run)(int, char**);
+  } kCommands[] = {
+      {"frame", CmdFrame},
+      {"texture", CmdTexture},
+      {"model", CmdModel},
+      {"sheet", CmdSheet},
+  };
+  if (argc >= 2) {
+    for (const auto& command : kCommands)
+      if (std::strcmp(argv[1], command.name) == 0) return command.run(argc - 2, argv + 2);
+  }
+  std::fputs(kUsage, stderr);
+  return 2;
+}

@@ -1,0 +1,34 @@
+#include "tools/trailer_tool/show_moment.h"
+
+#include "app/window.h"
+#include "platform/headless_gl.h"
+#include "platform/show_seam.h"
+#include "render/text.h"
+#include "show/timeline.h"
+
+#include <GL/gl.h>
+
+#include <cstdio>
+
+bool StartHeadlessShow() {
+  if (!HeadlessGLCreate(kFrameWidth, kFrameHeight)) return false;
+  ReSizeGLScene(kFrameWidth, kFrameHeight);
+  InitGL();
+  BuildFont();
+  if (!ShowLoadAll()) {
+    std::fprintf(stderr, "trailer-tool: the show's data could not be loaded\n");
+    return false;
+  }
+  return true;
+}
+
+std::vector<unsigned char> RenderShowMoment(uint32_t streamBytes, double clockMillis) {
+  for (int pass = 0; pass < 2; ++pass) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);  // past the end ShowFrame draws nothing
+    SeamPinMoment(streamBytes, clockMillis);
+    ShowFrame();
+  }
+  SeamReleaseStreamPosition();
+  SeamReleaseCounter();
+  return HeadlessGLReadRGB();
+}
