@@ -1,0 +1,28 @@
+#include "render/overlay.h"
+
+#include <GL/gl.h>
+
+// The quad lies a hair inside the near plane (0.1): exactly on it, rounding
+// may clip it away on some rasterisers. At this depth it still covers the
+// whole viewport of the 45-degree projection many times over.
+static const float kQuadDepth = -0.1001f;
+
+int DrawOverlayQuad(uint32_t k) {
+  const float alpha = 1.0f - float(k) * 0.001f;  // k >= 1000: nothing changes
+  glPushMatrix();
+  glTranslatef(0.0f, 0.0f, kQuadDepth);
+  glEnable(GL_BLEND);
+  glBegin(GL_QUADS);
+  glColor4f(1.0f, 1.0f, 1.0f, alpha);
+  glVertex3f(-2.0f, 1.0f, 0.0f);
+  glColor4f(1.0f, 1.0f, 1.0f, alpha);
+  glVertex3f(2.0f, 1.0f, 0.0f);
+  glColor4f(1.0f, 1.0f, 1.0f, alpha);
+  glVertex3f(2.0f, -1.0f, 0.0f);
+  glColor4f(1.0f, 1.0f, 1.0f, alpha);
+  glVertex3f(-2.0f, -1.0f, 0.0f);
+  glEnd();
+  glDisable(GL_BLEND);
+  glPopMatrix();
+  return 0;
+}
