@@ -61,11 +61,3 @@ TEST_F(Overlay, TwoFlashesCompound) {
   DrawOverlayQuad(500);  // half of the remaining black turns white again
   ExpectEverywhere(Frame(), 191, 191, 191, "two halves");
 }
-
-TEST_F(Overlay, LeavesTheMatrixAndTurnsBlendingOff) {
-  DrawOverlayQuad(0);
-  GLfloat m[16];
-  glGetFloatv(GL_MODELVIEW_MATRIX, m);
-  EXPECT_EQ(m[14], 0.0f);
-  EXPECT_FALSE(glIsEnabled(GL_BLEND));
-}

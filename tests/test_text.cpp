@@ -234,21 +234,3 @@ TEST_F(Text, InvisibleTextStillWritesDepth) {
     for (int x = 0; x < frame.Width(); ++x) black += frame.At(x, y).r == 0;
   EXPECT_GT(black, 1000);
 }
-
-TEST_F(Text, LeavesMatrixAndListStateAsFound) {
-  glListBase(7);
-  glTranslatef(0.5f, 0.0f, 0.0f);
-  DrawTextAt(1.0f, 2.0f, -9.0f, "Loading", 100.0f);
-  EXPECT_EQ(ModelviewX(), 0.5f);
-  GLint listBase = 0;
-  glGetIntegerv(GL_LIST_BASE, &listBase);
-  EXPECT_EQ(listBase, 7);
-  EXPECT_FALSE(glIsEnabled(GL_BLEND));
-  EXPECT_FALSE(glIsEnabled(GL_POLYGON_SMOOTH));
-}
-
-TEST_F(Text, KillFontDeletesTheLists) {
-  KillFont();
-  DrawTextAt(0.0f, 0.0f, -9.0f, "Loading", 100.0f);
-  EXPECT_EQ(Frame().CountBrighterThan(0), 0);
-}

@@ -64,8 +64,11 @@ TEST(WinFiles, FallsBackToTheExecutablesFolder) {
   const std::filesystem::path beside = exeFolder / folderName;
   std::filesystem::create_directories(beside);
   std::ofstream(beside / "Shared.TXT") << "beside";
+  struct Remove {
+    std::filesystem::path path;
+    ~Remove() { std::filesystem::remove_all(path); }
+  } removeLater{beside};
 
-  std::string found;
   {
     ScratchDir dir;  // the working directory has no such folder
     FILE* file = OpenShowFile((folderName + "\\shared.txt").c_str(), "rb");
@@ -78,5 +81,4 @@ TEST(WinFiles, FallsBackToTheExecutablesFolder) {
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(ReadAll(file), "here");
   }
-  std::filesystem::remove_all(beside);
 }
