@@ -46,8 +46,18 @@ done
 kill -0 $show 2>/dev/null && fail "still running 10 s after Escape"
 wait $show
 code=$?
+[ $code -eq 0 ] || fail "exit code $code after Escape"
+echo "Escape: exit code 0"
+
+# A termination request is a close request: the show tears down and exits 0.
+SDL_AUDIODRIVER=dummy "$build/trailer" >/tmp/trailer-e2e.log 2>&1 &
+show=$!
+timeout 30 xdotool search --sync --name "^$title\$" >/dev/null || fail "no window on the second start"
+kill -TERM $show
+wait $show
+code=$?
 kill $wm 2>/dev/null
-[ $code -eq 0 ] || fail "exit code $code"
-echo "PASS: exit code 0"
+[ $code -eq 0 ] || fail "exit code $code after SIGTERM"
+echo "PASS: exit code 0 after Escape and after SIGTERM"
 SCRIPT
 xvfb-run -a -s "-screen 0 1024x768x24" bash "$inner" "$build" "$title"
