@@ -11,11 +11,6 @@
 #include <fstream>
 #include <unistd.h>
 
-// Leak checking stays off in the suite: Mesa and fontconfig keep allocations
-// for the life of the process. Set here because gtest_discover_tests (CMake
-// 3.25) hands only the first variable of the ENVIRONMENT list to the tests.
-extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
-
 void HeadlessGL::SetUp() {
   MessageBoxStartRecording();
   ASSERT_TRUE(HeadlessGLCreate(640, 480)) << "no headless OpenGL context";
