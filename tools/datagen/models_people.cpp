@@ -109,7 +109,7 @@ Mesh BuildNena2() {
   }
   AddShoes(m, 0.85f);
   Mesh shifted;
-  Append(shifted, m, PoseAt({-14.0f, 0, 0}));
+  Append(shifted, m, PoseAt({-17.0f, 0, 0}));
   return shifted;
 }
 
@@ -132,7 +132,7 @@ Mesh BuildTio1() {
   }
   AddShoes(m, 1.0f);
   Mesh shifted;
-  Append(shifted, m, PoseAt({14.0f, 0, 0}));
+  Append(shifted, m, PoseAt({17.0f, 0, 0}));
   return shifted;
 }
 
@@ -148,31 +148,33 @@ static Mesh BuildHeadModel(bool woman) {
     const float latDeg = 90.0f * x * (0.5f + 0.5f * x * x);  // rings packed round the face
     const float lonDeg = (s - 0.5f) * 360.0f;
     const float lat = Rad(latDeg), lon = Rad(lonDeg);
-    const float front = std::max(0.0f, std::cos(lon));
-    float rx = 0.8f, ry = 1.05f, rz = 0.95f;
-    // Face tapers to the chin.
-    rx *= 1.0f - 0.22f * Smooth(-15, -70, latDeg);
+    float rx = 0.8f, ry = 1.0f, rz = 0.95f;
+    // Face tapers to the chin, and the jaw sits back from the brow.
+    rx *= 1.0f - 0.25f * Smooth(-10, -55, latDeg);
+    rz *= 1.0f - 0.1f * Smooth(-5, -45, latDeg);
     float k = 1.0f;
     const float dl = std::fabs(lonDeg);
-    // Nose: a ridge from the brow to the tip, then back under it.
-    const float noseLen = woman ? 0.2f : 0.27f;
-    const float ridge = latDeg > -16 ? Smooth(12, -14, latDeg) : Smooth(-23, -16, latDeg);
-    k += noseLen * ridge * Bump(dl, woman ? 9.0f : 10.5f);
-    k += 0.06f * Bump(latDeg - 13, 5) * Bump(dl, 38);                            // brow
-    k -= 0.05f * Bump(latDeg - 4, 5) * Bump(dl - 27, 10);                        // eye sockets
-    k += (woman ? 0.075f : 0.05f) * Bump(latDeg + 30, 4.5f) * Bump(dl, 16);     // lips
-    k += 0.07f * Bump(latDeg + 44, 7) * Bump(dl, 22);                            // chin
-    k += 0.13f * Bump(latDeg - 2, 12) * Bump(dl - 90, 9);                        // ears
-    if (woman) k += 0.14f * Smooth(95, 140, dl) * Smooth(-75, -20, latDeg);     // hair over the neck
+    // Nose: a ridge from the brow down to the tip, then back under it.
+    const float noseLen = woman ? 0.19f : 0.25f;
+    const float ridge = latDeg > -12 ? Smooth(11, -12, latDeg) : Smooth(-18, -12, latDeg);
+    k += noseLen * ridge * Bump(dl, woman ? 8.5f : 10.0f);
+    k += 0.06f * Bump(latDeg - 14, 5) * Bump(dl, 38);                          // brow
+    k -= 0.05f * Bump(latDeg - 3, 5) * Bump(dl - 27, 10);                      // eye sockets
+    k += (woman ? 0.07f : 0.045f) * Bump(latDeg + 24, 4.0f) * Bump(dl, 15);   // lips
+    k += 0.07f * Bump(latDeg + 36, 6) * Bump(dl, 22);                          // chin
+    k += 0.13f * Bump(latDeg - 2, 12) * Bump(dl - 90, 9);                      // ears
+    // Hair has volume: a crown on top, and for her a fall down the back.
+    k += (woman ? 0.1f : 0.05f) * Smooth(28, 55, latDeg);
+    if (woman) k += 0.16f * Smooth(80, 130, dl) * Smooth(-70, -25, latDeg) + 0.08f * Smooth(75, 120, dl);
     Vec3 p{R * rx * k * std::cos(lat) * std::sin(lon), R * ry * k * std::sin(lat), R * rz * k * std::cos(lat) * std::cos(lon)};
     // Below the jaw the surface turns into the neck.
-    const float neck = Smooth(-52, -80, latDeg);
+    const float neck = Smooth(-44, -72, latDeg);
     if (neck > 0) {
-      const float nr = R * (woman ? 0.42f : 0.5f) * (woman ? 1.0f + 0.35f * Smooth(95, 140, dl) : 1.0f);
-      const Vec3 q{nr * std::sin(lon), -R * (0.9f + 1.2f * Smooth(-60, -90, latDeg)), nr * std::cos(lon) - R * 0.18f};
+      const float hairFall = woman ? Smooth(95, 140, dl) : 0.0f;
+      const float nr = R * (woman ? 0.4f : 0.48f) * (1.0f + 0.5f * hairFall);
+      const Vec3 q{nr * std::sin(lon), -R * (0.85f + 1.1f * Smooth(-50, -90, latDeg)), nr * std::cos(lon) - R * 0.15f};
       p = p + (q - p) * neck;
     }
-    (void)front;
     return PatchPoint{p, s, t};
   });
   return m;
@@ -215,5 +217,12 @@ Mesh BuildMano1() {
   // Wrist and forearm, then the sleeve's cuff.
   AddTube(m, {{{0, -3.5f, 0}, 2.6f}, {{0, -7.0f, 0}, 2.2f}, {{0, -10.0f, 0}, 2.35f}}, 12, atlas::kSkin, true, 0.75f);
   AddTube(m, {{{0, -9.0f, 0}, 3.0f}, {{0, -12.5f, 0}, 3.15f}, {{0, -16.0f, 0}, 3.25f}}, 14, atlas::kCloth, true, 0.85f);
-  return m;
+  // A quarter larger than life-size for a figure, so it fills the scene.
+  Pose grow;
+  grow.cx = {1.25f, 0, 0};
+  grow.cy = {0, 1.25f, 0};
+  grow.cz = {0, 0, 1.25f};
+  Mesh hand;
+  Append(hand, m, grow);
+  return hand;
 }

@@ -147,6 +147,12 @@ Mesh BuildCastle1() {
   AddLathe(m, {fx, 0, fz}, {{0.0f, 0.2f}, {1.6f, 0.2f}, {1.2f, 4.0f}, {1.3f, 7.0f}, {4.0f, 8.2f}, {4.3f, 9.2f},
                             {3.4f, 9.0f}, {0.0f, 8.8f}},
            12, {0, 0, 1, 1}, 1.0f, 2.0f);
+  // A paved square round it.
+  AddPatch(m, 16, 2, [&](float s, float t) {
+    const float a = 2 * kPi * s, r = 32.0f * t;
+    const float x = fx + r * std::cos(a), z = fz + r * std::sin(a);
+    return PatchPoint{{x, kGround + 0.3f, z}, x / 12.0f, z / 12.0f};
+  });
   // Four stone pillars round the square, lanterns of the yard.
   const float px[4] = {-22.0f, 40.0f, -20.0f, 44.0f}, pz[4] = {-16.0f, -20.0f, 18.0f, 16.0f};
   for (int k = 0; k < 4; ++k) {
@@ -235,7 +241,7 @@ Mesh BuildGreet1() {
       const float t = float(k) / float(steps);
       const float a = 2 * kPi * float(b) / float(bars) + t * kPi * 0.5f;
       const float r = 1.0f - 0.12f * std::sin(t * kPi);
-      pts.push_back({{r * std::cos(a), -2.0f + 4.0f * t, r * std::sin(a)}, 0.07f});
+      pts.push_back({{r * std::cos(a), -2.0f + 4.0f * t, r * std::sin(a)}, 0.05f});
     }
     AddTube(m, pts, 6, {0.0f, 0.05f, 1.0f, 0.7f}, true);
   }
@@ -243,16 +249,16 @@ Mesh BuildGreet1() {
     std::vector<TubePoint> ring;
     for (int k = 0; k <= 24; ++k) {
       const float a = 2 * kPi * float(k) / 24.0f;
-      ring.push_back({{std::cos(a), y, std::sin(a)}, 0.1f});
+      ring.push_back({{std::cos(a), y, std::sin(a)}, 0.07f});
     }
     AddTube(m, ring, 6, {0.0f, 0.1f, 1.0f, 0.6f}, false);
   }
   return m;
 }
 
-// A ball of radius 0.62: the credit image wraps twice round it.
+// A ball of radius 0.72 (the two hang 1.6 apart): the credit image wraps twice round it.
 Mesh BuildBolah8() {
   Mesh m;
-  AddEllipsoid(m, {0, 0, 0}, {0.62f, 0.62f, 0.62f}, 24, 14, {0, 0, 2, 1});
+  AddEllipsoid(m, {0, 0, 0}, {0.72f, 0.72f, 0.72f}, 24, 14, {0, 0, 2, 1});
   return m;
 }

@@ -148,7 +148,7 @@ Image PaintCloseUpHead(bool woman) {
         isHair = lat > line || (al > 82 && lat > -70) || (al > 70 && lat > 10);
       } else {
         const float line = 36.0f - 6.0f * std::cos(lon * kPi / 180.0f);
-        isHair = lat > line || (al > 100 && lat > -30) || (al > 78 && al < 84 && lat > 5 && lat < 30);
+        isHair = lat > line || (al > 100 && lat > -30);
       }
       if (isHair) {
         const float strand = Noise(float(x) * (woman ? 0.35f : 0.9f), float(y) * 0.05f, 512, 512, seed + 1);
@@ -178,13 +178,13 @@ Image PaintCloseUpHead(bool woman) {
     const float by = py(woman ? 15.0f : 13.5f);
     FillEllipse(img, ex, by, 12.0f, woman ? 1.6f : 2.6f, hair * 0.7f, 0.95f);
   }
-  const float mx = px(0.0f), my = py(-30.0f);
+  const float mx = px(0.0f), my = py(-24.0f);
   const Colour lips = woman ? Hex(0xC0283C) : Hex(0xA8605A);
   FillEllipse(img, mx, my + 2.0f, 15.0f, woman ? 3.2f : 2.2f, lips, 1.0f);
   FillEllipse(img, mx, my - 2.5f, 13.0f, woman ? 3.6f : 2.4f, lips * 0.9f, 1.0f);
   FillEllipse(img, mx, my, 15.0f, 0.7f, Hex(0x40161A), 0.9f);
   if (woman)
-    for (float side : {-1.0f, 1.0f}) FillEllipse(img, px(side * 92.0f), py(-14.0f), 3.0f, 4.0f, Hex(0xFFD36B), 1.0f);
+    for (float side : {-1.0f, 1.0f}) FillEllipse(img, px(side * 92.0f), py(-12.0f), 3.0f, 4.0f, Hex(0xFFD36B), 1.0f);
   return img;
 }
 
