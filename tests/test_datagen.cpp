@@ -257,8 +257,8 @@ TEST_F(DefaultDataShow, EveryPhaseShowsAPicture) {
         if (std::abs(c.r - first.r) + std::abs(c.g - first.g) + std::abs(c.b - first.b) > 30) ++differing;
       }
     const int samples = (f.Width() / 4) * (f.Height() / 4);
-    EXPECT_GT(lit, samples / 20);
-    EXPECT_GT(differing, samples / 20);
+    EXPECT_GT(lit, samples / 40);
+    EXPECT_GT(differing, samples / 40);
   }
 }
 

@@ -38,21 +38,28 @@ struct Limb {
   float ra, rb, rc;
 };
 
+// One tube where the limb is all skin or all cloth; a sleeve and an arm
+// where they differ.
 void AddLimb(Mesh& m, const Limb& l, UVRect upper, UVRect lower) {
   const Vec3 mid1 = (l.a + l.b) * 0.5f, mid2 = (l.b + l.c) * 0.5f;
-  AddTube(m, {{l.a, l.ra}, {mid1, (l.ra + l.rb) * 0.5f}, {l.b, l.rb}}, 8, upper);
-  AddTube(m, {{l.b, l.rb}, {mid2, (l.rb + l.rc) * 0.5f}, {l.c, l.rc}}, 8, lower);
+  const TubePoint a{l.a, l.ra}, m1{mid1, (l.ra + l.rb) * 0.5f}, b{l.b, l.rb}, m2{mid2, (l.rb + l.rc) * 0.5f}, c{l.c, l.rc};
+  if (upper.u0 == lower.u0 && upper.v0 == lower.v0) {
+    AddTube(m, {a, m1, b, m2, c}, 8, upper);
+    return;
+  }
+  AddTube(m, {a, m1, b}, 8, upper);
+  AddTube(m, {b, m2, c}, 8, lower);
 }
 
 void AddHandBlob(Mesh& m, Vec3 wrist, Vec3 dir) {
   const Vec3 d = Normalize(dir);
-  AddTube(m, {{wrist + d * 0.25f, 0.42f}, {wrist + d * 0.8f, 0.45f}, {wrist + d * 1.2f, 0.3f}}, 8, atlas::kSkin, true,
+  AddTube(m, {{wrist + d * 0.25f, 0.42f}, {wrist + d * 0.8f, 0.45f}, {wrist + d * 1.2f, 0.3f}}, 6, atlas::kSkin, true,
           0.6f);
 }
 
 void AddShoes(Mesh& m, float hipX) {
   for (float side : {-1.0f, 1.0f})
-    AddEllipsoid(m, {side * hipX, 0.45f, 0.35f}, {0.5f, 0.45f, 0.95f}, 10, 6, atlas::kShoes);
+    AddEllipsoid(m, {side * hipX, 0.45f, 0.35f}, {0.5f, 0.45f, 0.95f}, 8, 5, atlas::kShoes);
 }
 
 }  // namespace

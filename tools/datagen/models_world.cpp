@@ -46,7 +46,7 @@ Mesh BuildGalaxy() {
   return m;
 }
 
-// Nose towards +z, 30 units long, 31 across the wings; lifted 4 units so that
+// Nose towards +z, 35 units long, 36 across the wings; lifted 4.6 units so that
 // at the flight scene's 0.1 it sits near the middle of the fixed view.
 Mesh BuildFly() {
   Mesh m;
@@ -71,7 +71,14 @@ Mesh BuildFly() {
     Append(m, pod, PoseRotX(90.0f, {side * 6.2f, 2.6f, -5.5f}));
   }
   AddSurface(m, {{0, 5.6f, -11.8f}, 3.0f, 0.4f}, {{0, 11.0f, -15.2f}, 1.3f, 0.15f}, true, false, 10, 4, atlas::kFin);
-  return m;
+  // A little larger, for the flight's circling camera.
+  Pose grow;
+  grow.cx = {1.15f, 0, 0};
+  grow.cy = {0, 1.15f, 0};
+  grow.cz = {0, 0, 1.15f};
+  Mesh fly;
+  Append(fly, m, grow);
+  return fly;
 }
 
 // The castle, in file units (the scene draws it at 0.1, so 10 here is one
