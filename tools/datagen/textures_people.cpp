@@ -138,22 +138,32 @@ Image PaintCloseUpHead(bool woman) {
       c = c * (1.0f - 0.18f * SmoothStep(-40, -80, lat));  // under the jaw
       c = Mix(c, Hex(0xE77F78), 0.22f * std::exp(-(std::pow((al - 35) / 14, 2.0f) + std::pow((lat + 12) / 10, 2.0f))));
       if (!woman) c = Mix(c, Hex(0x4A3A33), 0.28f * SmoothStep(-12, -30, lat) * SmoothStep(-75, -45, lat) * SmoothStep(10, 30, al));
+      // Form: shade under the cheekbone and along the jaw, a fold from nose to mouth.
+      c = c * (1.0f - 0.14f * SmoothStep(-12, -38, lat) * SmoothStep(25, 65, al));
+      c = c * (1.0f + 0.07f * std::exp(-(std::pow((al - 48) / 14, 2.0f) + std::pow((lat + 4) / 7, 2.0f))));
+      const float fold = std::fabs((al - 13) - 0.6f * (-14 - lat)) / 3.5f;
+      if (lat < -12 && lat > -28) c = c * (1.0f - 0.06f * std::exp(-fold * fold));
       // Ear.
       const float ed = std::pow((al - 90) / 9, 2.0f) + std::pow((lat - 2) / 14, 2.0f);
       if (ed < 1) c = c * (0.8f + 0.2f * ed);
-      // Hair.
-      bool isHair;
+      // Hair, with soft edges that wander a little.
+      const float wobble = 6.0f * (Noise(float(y) * 0.06f, 0.5f, 512, 512, seed + 5) - 0.5f);
+      float hairMask;
       if (woman) {
-        const float line = 30.0f - 8.0f * std::cos(lon * kPi / 180.0f) + 6.0f * std::sin(lon * 0.05f);
-        isHair = lat > line || (al > 82 && lat > -70) || (al > 70 && lat > 10);
+        const float line = 30.0f - 8.0f * std::cos(lon * kPi / 180.0f) + wobble;
+        const float sides = SmoothStep(64, 72, al + wobble) * SmoothStep(-82, -72, lat);
+        hairMask = std::max(SmoothStep(line - 2, line + 2, lat), sides);
       } else {
-        const float line = 36.0f - 6.0f * std::cos(lon * kPi / 180.0f);
-        isHair = lat > line || (al > 100 && lat > -30);
+        const float line = 36.0f - 6.0f * std::cos(lon * kPi / 180.0f) + 0.5f * wobble;
+        const float burn = SmoothStep(73, 78, al) * SmoothStep(-6, 2, lat);
+        const float back = SmoothStep(96, 104, al) * SmoothStep(-34, -26, lat);
+        hairMask = std::max(SmoothStep(line - 1.5f, line + 1.5f, lat), std::max(burn, back));
       }
-      if (isHair) {
+      if (hairMask > 0) {
         const float strand = Noise(float(x) * (woman ? 0.35f : 0.9f), float(y) * 0.05f, 512, 512, seed + 1);
-        c = hair * (0.55f + 0.6f * strand * (0.6f + 0.4f * n));
-        if (woman) c = Mix(c, Hex(0xD9703A), 0.3f * std::pow(strand, 6.0f));
+        Colour hc = hair * (0.55f + 0.6f * strand * (0.6f + 0.4f * n));
+        if (woman) hc = Mix(hc, Hex(0xD9703A), 0.3f * std::pow(strand, 6.0f));
+        c = Mix(c, hc, hairMask);
       }
       img.At(x, y) = c;
     }
