@@ -150,8 +150,10 @@ static int64_t FramesHeardAt(int64_t now) {
   if (frozen >= 0) return frozen;
   if (!Clock.started.load(std::memory_order_acquire)) return 0;
   if (Bass.clockPaced) {
-    const int64_t heard = (now - Clock.playTime.load(std::memory_order_relaxed)) * Bass.deviceRate / kNanosPerSecond;
-    return heard < 0 ? 0 : heard;
+    const int64_t since = now - Clock.playTime.load(std::memory_order_relaxed);  // ns
+    if (since <= 0) return 0;
+    // Whole seconds apart, so that no product overflows however long it plays.
+    return since / kNanosPerSecond * Bass.deviceRate + since % kNanosPerSecond * Bass.deviceRate / kNanosPerSecond;
   }
 
   int64_t frame, time, cap;

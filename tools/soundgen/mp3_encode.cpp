@@ -15,7 +15,7 @@ bool EncodeMp3(const int16_t* pcm, size_t frames, int channels, int rate, int kb
   lame_set_mode(lame, channels == 2 ? JOINT_STEREO : MONO);
   lame_set_VBR(lame, vbr_off);
   lame_set_brate(lame, kbps);
-  lame_set_quality(lame, 2);
+  lame_set_quality(lame, 5);
   lame_set_bWriteVbrTag(lame, 1);             // reserves the first frame for the tag
   lame_set_write_id3tag_automatic(lame, 0);   // the tag frame must come first
   if (lame_init_params(lame) < 0) {

@@ -3,7 +3,7 @@
 //   soundcheck decode FILE.mp3          time a whole decode with libmpg123
 //   soundcheck picture FILE.mp3 OUT.png [FROM TO]
 //                                       envelope and spectrogram, marks in red
-//   soundcheck accuracy FILE.mp3 [SECONDS]
+//   soundcheck accuracy FILE.mp3 [SECONDS [clock]]
 //                                       position against the audio handed out
 //
 // accuracy plays FILE through the audio layer on the current SDL driver with
@@ -11,7 +11,9 @@
 // frames are logged with their time; the frame audible at time t is then the
 // first frame of the last callback before t, plus the time since it at the
 // device rate, minus the device latency. The position read at t is compared
-// with that, and its rate with real time, over many reads.
+// with that, and its rate with real time, over many reads. With "clock" the
+// layer paces the position as it does for the show on the dummy and disk
+// drivers (by the monotonic clock), and the rate line is what counts.
 #include "platform/bass.h"
 #include "platform/bass_probe.h"
 #include "platform/png_file.h"
@@ -191,8 +193,8 @@ static void Observe(int64_t now, int64_t first, const int16_t*, int) {
   RecordCount.store(index + 1, std::memory_order_release);
 }
 
-static int CommandAccuracy(const char* path, double seconds) {
-  BassProbeForceCallbackPacing(true);
+static int CommandAccuracy(const char* path, double seconds, bool clockPaced) {
+  BassProbeForceCallbackPacing(!clockPaced);
   BassProbeSetObserver(Observe);
   if (!BASS_Init(-1, 44100, 0, nullptr)) {
     std::fprintf(stderr, "soundcheck: BASS_Init failed with code %d\n", BASS_ErrorGetCode());
@@ -262,10 +264,11 @@ int main(int argc, char** argv) {
   if (argc >= 3 && !std::strcmp(argv[1], "decode")) return CommandDecode(argv[2]);
   if (argc >= 4 && !std::strcmp(argv[1], "picture"))
     return CommandPicture(argv[2], argv[3], argc >= 5 ? std::atof(argv[4]) : 0.0, argc >= 6 ? std::atof(argv[5]) : 0.0);
-  if (argc >= 3 && !std::strcmp(argv[1], "accuracy")) return CommandAccuracy(argv[2], argc >= 4 ? std::atof(argv[3]) : 5.0);
+  if (argc >= 3 && !std::strcmp(argv[1], "accuracy"))
+    return CommandAccuracy(argv[2], argc >= 4 ? std::atof(argv[3]) : 5.0, argc >= 5 && !std::strcmp(argv[4], "clock"));
   std::fprintf(stderr,
                "usage: soundcheck decode FILE.mp3\n"
                "       soundcheck picture FILE.mp3 OUT.png [FROM TO]\n"
-               "       soundcheck accuracy FILE.mp3 [SECONDS]\n");
+               "       soundcheck accuracy FILE.mp3 [SECONDS [clock]]\n");
   return 2;
 }
