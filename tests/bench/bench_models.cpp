@@ -73,10 +73,12 @@ int main(int argc, char** argv) {
   MessageBoxStartRecording();
 
   // The loader's progress dots go to stdout; the report keeps the terminal.
-  __gnu_cxx::stdio_filebuf<char> reportBuffer(dup(STDOUT_FILENO), std::ios::out);
+  const int reportFd = dup(STDOUT_FILENO);
+  __gnu_cxx::stdio_filebuf<char> reportBuffer(reportFd, std::ios::out);
   std::ostream report(&reportBuffer);
   if (!std::freopen("/dev/null", "w", stdout)) return 1;
-  benchmark::ConsoleReporter reporter;
+  benchmark::ConsoleReporter reporter(isatty(reportFd) ? benchmark::ConsoleReporter::OO_Defaults
+                                                       : benchmark::ConsoleReporter::OO_Tabular);
   reporter.SetOutputStream(&report);
   reporter.SetErrorStream(&std::cerr);
   benchmark::RunSpecifiedBenchmarks(&reporter);
