@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,8 @@ int main(int argc, char** argv) {
   }
   const std::string dir = argv[1];
   const bool stats = argc == 3;
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);  // a failure shows on the first write
   for (const ModelFile& m : kModels) {
     const Mesh mesh = m.build();
     const auto bytes = Encode3DS(mesh, m.object);
