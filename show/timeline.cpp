@@ -109,10 +109,14 @@ static const char kClosingAddress[] = "www.quintrel.example";
 
 static const float kOpaque = 100.0f;  // text opacity, percent
 
+static ShowTextOp DrawText = DrawTextAt;  // the test hook may replace it
+
+void ShowHookText(ShowTextOp op) { DrawText = op ? op : DrawTextAt; }
+
 static void DrawLine(const Word* words, int count, uint32_t until) {
   if (StreamPosition() >= until) return;  // the line's end, tested once for all its words
   for (int i = 0; i < count; ++i)
-    if (StreamPosition() >= words[i].from) DrawTextAt(words[i].x, words[i].y, words[i].z, words[i].text, kOpaque);
+    if (StreamPosition() >= words[i].from) DrawText(words[i].x, words[i].y, words[i].z, words[i].text, kOpaque);
 }
 
 static void DrawFlashingWords() {
@@ -122,7 +126,7 @@ static void DrawFlashingWords() {
     const int r2 = CrtRand();
     const double y = 1.3 - (r1 % 5);
     const double x = (r2 % 5) - 1.3;
-    DrawTextAt(float(x), float(y), -6.0f, word.text, kOpaque);
+    DrawText(float(x), float(y), -6.0f, word.text, kOpaque);
   }
 }
 
@@ -142,7 +146,7 @@ static int32_t SceneTime(float offset) {
 bool ShowLoadAll() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
-  DrawTextAt(0.0f, 0.0f, -9.0f, "Loading", kOpaque);
+  DrawText(0.0f, 0.0f, -9.0f, "Loading", kOpaque);
   SwapBuffers(hMainWindow);  // the word stays on screen during the loads
 
   for (ShowSceneId scene : kLoadOrder)
@@ -159,13 +163,13 @@ int ShowFrame() {
   DrawLine(kLineOne, int(sizeof kLineOne / sizeof kLineOne[0]), kLineOneEnd);
   DrawLine(kLineTwo, int(sizeof kLineTwo / sizeof kLineTwo[0]), kLineTwoEnd);
   if (StreamPosition() >= kSenor.from && StreamPosition() < kSenorEnd)
-    DrawTextAt(kSenor.x, kSenor.y, kSenor.z, kSenor.text, kOpaque);
+    DrawText(kSenor.x, kSenor.y, kSenor.z, kSenor.text, kOpaque);
 
   DrawFlashingWords();
 
   if (StreamPosition() >= kClosingStart) {
-    DrawTextAt(0.0f, 0.0f, -4.0f, kClosingName, kOpaque);
-    DrawTextAt(0.0f, -5.0f, -20.0f, kClosingAddress, kOpaque);
+    DrawText(0.0f, 0.0f, -4.0f, kClosingName, kOpaque);
+    DrawText(0.0f, -5.0f, -20.0f, kClosingAddress, kOpaque);
   }
 
   // Scenes may leave any state but the matrix behind; that carries on.
