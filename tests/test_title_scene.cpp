@@ -231,20 +231,19 @@ TEST_F(TitleScene, ThePathRideHoldsAtBothEndsOfThePath) {
 // scene's zero too.
 TEST_F(TitleScene, TheFirstCaptionRecedesAndFades) {
   REQUIRE_REAL_FONT();
-  int left0, right0, top, bottom, left, right;
-  DrawSceneFrame(RenderTitleScene, 150500, 0);
-  ASSERT_TRUE(Frame().BrightBounds(200, &left0, &right0, &top, &bottom));
+  int left, right, top, bottom, top0, bottom0;  // bright bounds, pixels
+  DrawSceneFrame(RenderTitleScene, 150500, 0);  // wider than the screen: compare heights
+  ASSERT_TRUE(Frame().BrightBounds(200, &left, &right, &top0, &bottom0));
 
   DrawSceneFrame(RenderTitleScene, 150500, 2000);  // 8 units away, 68 %
   Frame later;
   EXPECT_EQ(later.CountBrighterThan(200), 0) << "faded below 200 / 255";
   ASSERT_TRUE(later.BrightBounds(120, &left, &right, &top, &bottom));
-  EXPECT_LT(right - left, right0 - left0);
+  EXPECT_LT(bottom - top, bottom0 - top0);
   EXPECT_NEAR((left + right) / 2.0, 320, 12) << "centred";
 
-  DrawSceneFrame(RenderTitleScene, 150500, -1000);  // 5 units away, fully opaque
-  ASSERT_TRUE(Frame().BrightBounds(200, &left, &right, &top, &bottom));
-  EXPECT_GT(right - left, right0 - left0);
+  DrawSceneFrame(RenderTitleScene, 150500, -1000);  // before the scene's zero: 5 units away, opaque
+  EXPECT_GT(Frame().CountBrighterThan(250), 1000);
 
   DrawSceneFrame(RenderTitleScene, 150500, 4000);  // 36 %, and the second caption not yet up
   EXPECT_EQ(Frame().CountBrighterThan(100), 0);
