@@ -97,21 +97,11 @@ TEST_F(HandScene, ReadsItsTextureInFramesUntilOneReadSucceeds) {
 // State left behind
 // ---------------------------------------------------------------------------
 
-void ExpectEveryPoseLeavesStateClean() {
+TEST_F(HandScene, EveryPoseLeavesTexturingLightingCullingAndBlendingOff) {
   const uint32_t positions[] = {5359744, 5484160, 5526144, 5554176, 5571712, 5599984,
                                 5847360, 5969152, 6092288, 6338103};
   for (uint32_t p : positions)
     for (int32_t a : {-100000, 0, 560, 11000, 2000000000}) ExpectRenderLeavesStateClean(RenderHandScene, p, a);
-}
-
-TEST_F(HandScene, EveryPoseLeavesTexturingLightingCullingAndBlendingOff) { ExpectEveryPoseLeavesStateClean(); }
-
-TEST_F(HandScene, EveryLoadedPoseLeavesTexturingLightingCullingAndBlendingOff) {
-  REQUIRE_REAL_LOADERS();
-  ScratchDir dir;
-  LoadTinyScenes(dir, false);
-  ExpectEveryPoseLeavesStateClean();
-  FreeScenes();
 }
 
 // ---------------------------------------------------------------------------
