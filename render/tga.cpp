@@ -24,6 +24,15 @@ static bool Refuse(FILE* file, TextureImage* texture, uint8_t* pixels) {
   return false;
 }
 
+// True when at least `bytes` remain after the file's current position.
+static bool FileHoldsAtLeast(FILE* file, uint64_t bytes) {
+  const long here = std::ftell(file);
+  if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return false;
+  const long end = std::ftell(file);
+  if (end < 0 || std::fseek(file, here, SEEK_SET) != 0) return false;
+  return uint64_t(end - here) >= bytes;
+}
+
 bool LoadTGA(TextureImage* texture, const char* filename) {
   uint8_t TGAcompare[12];
   uint8_t header[6];  // width (2), height (2), pixel depth, image descriptor
@@ -53,6 +62,10 @@ bool LoadTGA(TextureImage* texture, const char* filename) {
   // 65535 x 65535 x 4 does not fit in 32 bits.
   const uint64_t imageSize = uint64_t(texture->width) * texture->height * bytesPerPixel;
   if (imageSize > SIZE_MAX) return Refuse(file, texture, nullptr);
+
+  // A header may claim far more pixels than the file holds: refuse before
+  // allocating for them.
+  if (!FileHoldsAtLeast(file, imageSize)) return Refuse(file, texture, nullptr);
 
   uint8_t* pixels = static_cast<uint8_t*>(std::malloc(size_t(imageSize)));
   if (!pixels) return Refuse(file, texture, nullptr);

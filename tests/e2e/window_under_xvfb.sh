@@ -30,20 +30,30 @@ window=$(timeout 30 xdotool search --sync --name "^$title\$" | head -1) || fail 
 xprop -id "$window" WM_NAME | grep -qF "\"$title\"" || fail "title is $(xprop -id "$window" WM_NAME)"
 echo "window $window: $(xprop -id "$window" WM_NAME), $(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')"
 
-xdotool windowactivate --sync "$window" key space 2>/dev/null || xdotool key space
-sleep 2
-kill -0 $show 2>/dev/null || fail "the show ended after Space"
-window=$(timeout 20 xdotool search --sync --name "^$title\$" | head -1) || fail "no window after Space"
+# Space re-creates the window; the show may still be loading, so wait for
+# the new window rather than for a fixed time.
+first=$window
+xdotool windowactivate --sync "$first" key space 2>/dev/null || xdotool key space
+for _ in $(seq 1 120); do
+  kill -0 $show 2>/dev/null || fail "the show ended after Space"
+  window=$(xdotool search --name "^$title\$" 2>/dev/null | grep -vx "$first" | head -1)
+  [ -n "$window" ] && break
+  sleep 0.5
+done
+[ -n "$window" ] || fail "no new window within 60 s of Space"
 geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
 echo "after Space: window $window, $geometry"
 [ "$geometry" = "640x480" ] || fail "windowed client area is $geometry, not 640x480"
 
-xdotool windowactivate --sync "$window" key Escape 2>/dev/null || xdotool key Escape
-for _ in $(seq 1 100); do
-  kill -0 $show 2>/dev/null || break
-  sleep 0.1
+# Escape, repeated in case a key press lands while the window is being made.
+for _ in $(seq 1 30); do
+  xdotool windowactivate --sync "$window" key Escape 2>/dev/null || xdotool key Escape
+  for _ in $(seq 1 20); do
+    kill -0 $show 2>/dev/null || break 2
+    sleep 0.1
+  done
 done
-kill -0 $show 2>/dev/null && fail "still running 10 s after Escape"
+kill -0 $show 2>/dev/null && fail "still running a minute after Escape"
 wait $show
 code=$?
 [ $code -eq 0 ] || fail "exit code $code after Escape"

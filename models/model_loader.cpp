@@ -1,0 +1,54 @@
+// QTL_3DSMain: runs the chunk walk over one file and expands the staged
+// indexed mesh into self-contained triangles.
+#include "models/chunk_reader.h"
+#include "models/mesh.h"
+#include "platform/msgbox.h"
+#include "platform/win_files.h"
+
+#include <algorithm>
+
+constexpr int32_t kMaxTriangles = int32_t(sizeof(QTL_3DObject::Triangle) / sizeof(QTL_Triangle));
+
+// A face index at or beyond the store's capacity has no entry to refer to; it
+// reads as the origin with zero texture coordinates, so the triangle
+// degenerates toward the origin instead of reading past the store.
+static const Vertex_Data& CornerAt(int32_t index) {
+  static const Vertex_Data kOutside = {0, 0, 0, 0, 0};
+  if (index < 0 || index >= kStagingCapacity) return kOutside;
+  return Staging().VertexList[index];
+}
+
+static TVertex Corner(int32_t index) {
+  const Vertex_Data& staged = CornerAt(index);
+  return {staged.x, staged.y, staged.z, staged.u, staged.v};
+}
+
+bool QTL_3DSMain(const char* Filename, QTL_3DObject* Obj) {
+  FILE* f = OpenShowFile(Filename, "rb");
+  if (!f) {
+    std::printf("\n 3DS Loader error: File %s not found!\n", Filename);
+    return false;
+  }
+  std::fseek(f, 0, SEEK_END);
+  const long length = std::max(std::ftell(f), 0L);
+  std::fseek(f, 0, SEEK_SET);
+  ChunkReader(f, 0, length);
+  std::fclose(f);
+
+  const TStagingStore& store = Staging();
+  // A face list may declare up to 65535 faces; the record holds fewer, and a
+  // mesh cut to fit is an overflow like the store's own.
+  const bool cut = store.tmp_TotalFaces > kMaxTriangles;
+  if (store.Err3ds || cut) MessageBoxA("Internal overflow!", "3ds Loader", MB_ICONWARNING);
+
+  Obj->NumTriangles = std::clamp(store.tmp_TotalFaces, 0, kMaxTriangles);
+  for (int32_t i = 0; i < Obj->NumTriangles; ++i) {
+    const Faces_Data& face = store.FacesList[i];
+    QTL_Triangle& triangle = Obj->Triangle[i];
+    triangle.NumVertex = 3;
+    triangle.Vertex[0] = Corner(face.a);
+    triangle.Vertex[1] = Corner(face.b);
+    triangle.Vertex[2] = Corner(face.c);
+  }
+  return true;
+}

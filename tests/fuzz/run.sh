@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then runs each for a bounded time from a seed
+# corpus written fresh by fuzz_seeds (plus what earlier runs kept in the build
+# folder). Fails when a target crashes; skips, with a word, without clang.
+#
+# usage: bash tests/fuzz/run.sh BUILD_DIR [JOBS]
+#   FUZZ_SECONDS  seconds per target (default 60)
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build=${1:-build-fuzz}
+jobs=${2:-2}
+seconds=${FUZZ_SECONDS:-60}
+case $build in /*) ;; *) build=$PWD/$build ;; esac
+
+if ! command -v clang >/dev/null 2>&1 || ! command -v clang++ >/dev/null 2>&1; then
+  echo "fuzz: clang is not installed, so the fuzz targets are skipped (make deps installs it)"
+  exit 0
+fi
+probe=$(mktemp -d)
+trap 'rm -rf "$probe"' EXIT
+echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' >"$probe/probe.cpp"
+if ! clang++ -fsanitize=fuzzer,address,undefined "$probe/probe.cpp" -o "$probe/probe" 2>"$probe/log"; then
+  echo "fuzz: clang cannot link libFuzzer here (is libclang-rt-dev installed?), so the fuzz targets are skipped"
+  sed 's/^/fuzz:   /' "$probe/log" | head -5
+  exit 0
+fi
+
+mkdir -p "$build"
+cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAILER_SANITIZE=ON -DTRAILER_FUZZ=ON >"$build/configure.log" 2>&1 ||
+  { cat "$build/configure.log"; exit 1; }
+cmake --build "$build" -j "$jobs" --target fuzz_3ds fuzz_tga fuzz_seeds
+
+bin=$build/tests/fuzz
+work=$build/fuzz-run
+rm -rf "$work/seeds" "$work/artifacts"
+mkdir -p "$work/artifacts" "$work/corpus/3ds" "$work/corpus/tga"
+"$bin/fuzz_seeds" "$work/seeds"
+
+export LIBGL_ALWAYS_SOFTWARE=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+# run NAME EXTRA_ASAN_OPTIONS: one target, its log in $work/NAME.log
+run() {
+  local name=$1 asan=$2 dict=()
+  [ -f "$root/tests/fuzz/$name.dict" ] && dict=(-dict="$root/tests/fuzz/$name.dict")
+  ASAN_OPTIONS=$asan "$bin/fuzz_$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$work/artifacts/$name-" "${dict[@]}" \
+    "$work/corpus/$name" "$work/seeds/$name" >"$work/$name.log" 2>&1
+}
+
+# Leaks are checked on both sides: the TGA fuzzer keeps its GL context (and
+# so its driver) loaded to the end, which leaves nothing unattributable.
+targets=(3ds tga)
+options=("detect_leaks=1" "detect_leaks=1")
+declare -a pids status
+if [ "$jobs" -ge 2 ]; then
+  for i in 0 1; do run "${targets[$i]}" "${options[$i]}" & pids[$i]=$!; done
+  for i in 0 1; do if wait "${pids[$i]}"; then status[$i]=0; else status[$i]=$?; fi; done
+else
+  for i in 0 1; do if run "${targets[$i]}" "${options[$i]}"; then status[$i]=0; else status[$i]=$?; fi; done
+fi
+
+failed=0
+for i in 0 1; do
+  name=${targets[$i]}
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/$name.log" | tail -1)
+  took=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$work/$name.log" | tail -1)
+  corpus=$(find "$work/corpus/$name" -type f | wc -l)
+  if [ "${status[$i]}" -eq 0 ]; then
+    echo "fuzz_$name: clean, ${runs:-?} executions in ${took:-?} s, corpus $corpus inputs"
+  else
+    failed=1
+    echo "fuzz_$name: FAILED (exit ${status[$i]}); log $work/$name.log, inputs in $work/artifacts" >&2
+    tail -40 "$work/$name.log" >&2
+  fi
+done
+exit $failed

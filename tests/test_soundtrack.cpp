@@ -1,0 +1,105 @@
+// Soundtrack start-up and shutdown: the boxes of every failure, the error
+// table, and the show ending at once without its soundtrack.
+#include "app/main_loop.h"
+#include "app/soundtrack.h"
+#include "app/window.h"
+#include "platform/bass_probe.h"
+#include "platform/msgbox.h"
+#include "tests/support/gl_test.h"
+#include "tools/soundgen/mp3_encode.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+static std::vector<uint8_t> QuietMp3(double seconds) {
+  std::vector<int16_t> pcm(size_t(seconds * 22050) * 2, 0);
+  std::vector<uint8_t> mp3;
+  EXPECT_TRUE(EncodeMp3(pcm.data(), pcm.size() / 2, 2, 22050, 64, &mp3));
+  return mp3;
+}
+
+class Soundtrack : public ::testing::Test {
+ protected:
+  void SetUp() override { MessageBoxStartRecording(); }
+  void TearDown() override { MessageBoxStopRecording(); }
+
+  void ExpectBoxes(const std::vector<std::pair<std::string, std::string>>& expected) {
+    const std::vector<RecordedBox>& log = MessageBoxLog();
+    ASSERT_EQ(log.size(), expected.size());
+    for (size_t i = 0; i < log.size(); ++i) {
+      EXPECT_EQ(log[i].text, expected[i].first);
+      EXPECT_EQ(log[i].caption, expected[i].second);
+      EXPECT_EQ(log[i].style, unsigned(MB_ICONEXCLAMATION));
+    }
+  }
+  ScratchDir dir_;
+};
+
+TEST_F(Soundtrack, MissingFileShowsTheStreamBoxThenTheCodeBox) {
+  EXPECT_FALSE(BSS_Init());
+  ExpectBoxes({{"Unable to create stream file!", "Error"}, {"Unable to open file", "BASS Init Error"}});
+}
+
+TEST_F(Soundtrack, FileThatIsNoMp3ShowsUnsupportedFormat) {
+  dir_.Write("TrailerLOW.mp3", std::vector<uint8_t>(4096, 0x55));
+  EXPECT_FALSE(BSS_Init());
+  ExpectBoxes({{"Unable to create stream file!", "Error"}, {"Unsupported format", "BASS Init Error"}});
+}
+
+TEST_F(Soundtrack, SecondInitReportsAlreadyInitialized) {
+  dir_.Write("TrailerLOW.mp3", QuietMp3(0.5));
+  ASSERT_TRUE(BSS_Init());
+  EXPECT_FALSE(BSS_Init());
+  ExpectBoxes({{"Can't initialize digital sound system", "Error"}, {"Already initialized", "BASS Init Error"}});
+}
+
+TEST_F(Soundtrack, BErrorShowsTheTableTextsAndNothingElse) {
+  const std::pair<int, const char*> shown[] = {
+      {-1, "Unknown error or sound device error..."},
+      {1, "Memory error"},
+      {7, "Invalif playback position"},
+      {8, "BASS_Init() has not been successfully called!"},
+      {9, "BASS_Start has not been successfully called!"},
+      {27, "The stream is not a file stream (WAV/MP3)"},
+      {29, "No hardware voices available"},
+      {30, "Synchronizers have been disabled"},
+  };
+  for (const auto& [code, text] : shown) {
+    MessageBoxStartRecording();
+    BassProbeSetError(code);
+    BError();
+    ExpectBoxes({{text, "BASS Init Error"}});
+  }
+  for (int code : {0, 28, 31, 1000, -2, -1000}) {
+    MessageBoxStartRecording();
+    BassProbeSetError(code);
+    BError();
+    EXPECT_TRUE(MessageBoxLog().empty()) << code;
+  }
+}
+
+TEST_F(Soundtrack, PlaysFromZeroAndCloses) {
+  // Found whatever the case of its name, as on the file system it was made for.
+  dir_.Write("trailerlow.MP3", QuietMp3(1.0));
+  ASSERT_TRUE(BSS_Init());
+  EXPECT_TRUE(MessageBoxLog().empty());
+  ASSERT_NE(BSS_Stream, 0u);
+  EXPECT_EQ(StreamPosition(), 0u);
+  ASSERT_TRUE(BASS_StreamPlay(BSS_Stream, 0, 4));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const uint32_t position = StreamPosition();
+  EXPECT_GT(position, 88200u / 20);
+  EXPECT_LT(position, 88200u);
+  BBS_Close();
+  EXPECT_EQ(StreamPosition(), 0xFFFFFFFFu);  // the stream is gone
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+}
+
+TEST_F(Soundtrack, ShowWithoutSoundtrackEndsBeforeAnyWindow) {
+  // The test binary's folder holds no soundtrack either, so nothing is found.
+  EXPECT_EQ(WinMain(), 0);
+  ExpectBoxes({{"Unable to create stream file!", "Error"}, {"Unable to open file", "BASS Init Error"}});
+  EXPECT_EQ(hMainWindow, nullptr);
+}

@@ -1,0 +1,274 @@
+// soundcheck: measures the audio layer and draws a soundtrack.
+//
+//   soundcheck decode FILE.mp3          time a whole decode with libmpg123
+//   soundcheck picture FILE.mp3 OUT.png [FROM TO]
+//                                       envelope and spectrogram, marks in red
+//   soundcheck accuracy FILE.mp3 [SECONDS [clock]]
+//                                       position against the audio handed out
+//
+// accuracy plays FILE through the audio layer on the current SDL driver with
+// the position paced by callbacks (as on a sound card). Every callback's
+// frames are logged with their time; the frame audible at time t is then the
+// first frame of the last callback before t, plus the time since it at the
+// device rate, minus the device latency. The position read at t is compared
+// with that, and its rate with real time, over many reads. With "clock" the
+// layer paces the position as it does for the show on the dummy and disk
+// drivers (by the monotonic clock), and the rate line is what counts.
+#include "platform/bass.h"
+#include "platform/bass_probe.h"
+#include "platform/png_file.h"
+
+#include <mpg123.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+static const double kBytesPerSecond = 88200.0;
+
+// Every scene change and flash, for the picture.
+static const uint32_t kMarks[] = {
+    150500,  2777088, 3966944, 4852736, 5112064, 5359744, 5484160, 5526144,  5571712, 5599984,
+    5847360, 5969152, 6013952, 6059264, 6092288, 6338104, 6850048, 7364640,  8364624, 8875600,
+    9233408, 9260864, 9293488, 9323624, 9352320, 9387760, 9389696, 10475858, 11575424, 11750424,
+};
+
+static bool Decode(const char* path, std::vector<int16_t>* pcm, long* rate, int* channels) {
+  mpg123_init();
+  int error = 0;
+  mpg123_handle* decoder = mpg123_new(nullptr, &error);
+  if (!decoder) return false;
+  mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
+  int encoding = 0;
+  bool ok = mpg123_open(decoder, path) == MPG123_OK && mpg123_getformat(decoder, rate, channels, &encoding) == MPG123_OK;
+  if (ok) {
+    mpg123_format_none(decoder);
+    mpg123_format(decoder, *rate, *channels, MPG123_ENC_SIGNED_16);
+    unsigned char buffer[16384];
+    for (;;) {
+      size_t bytes = 0;
+      const int result = mpg123_read(decoder, buffer, sizeof buffer, &bytes);
+      const int16_t* samples = reinterpret_cast<const int16_t*>(buffer);
+      pcm->insert(pcm->end(), samples, samples + bytes / 2);
+      if (result != MPG123_OK && result != MPG123_NEW_FORMAT) break;
+    }
+  }
+  mpg123_close(decoder);
+  mpg123_delete(decoder);
+  return ok;
+}
+
+static int CommandDecode(const char* path) {
+  std::vector<int16_t> pcm;
+  long rate = 0;
+  int channels = 0;
+  pcm.reserve(size_t(136 * 22050 * 2));
+  const auto start = std::chrono::steady_clock::now();
+  if (!Decode(path, &pcm, &rate, &channels)) {
+    std::fprintf(stderr, "soundcheck: cannot decode %s\n", path);
+    return 1;
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const size_t frames = pcm.size() / size_t(channels);
+  std::printf("%s: %ld Hz, %d channels, %zu frames (%.3f s), %.0f position bytes\n", path, rate, channels, frames,
+              double(frames) / rate, double(frames) * kBytesPerSecond / rate);
+  std::printf("decode time: %.1f ms (%.0fx real time)\n", seconds * 1000.0, double(frames) / rate / seconds);
+  return 0;
+}
+
+// A radix-2 FFT magnitude of `input` (size a power of two), Hann-windowed.
+static void Spectrum(const std::vector<float>& input, std::vector<float>* magnitude) {
+  const size_t n = input.size();
+  std::vector<double> re(n), im(n, 0.0);
+  for (size_t i = 0; i < n; ++i) re[i] = input[i] * (0.5 - 0.5 * std::cos(2.0 * M_PI * double(i) / double(n)));
+  for (size_t i = 1, j = 0; i < n; ++i) {
+    size_t bit = n >> 1;
+    for (; j & bit; bit >>= 1) j ^= bit;
+    j ^= bit;
+    if (i < j) {
+      std::swap(re[i], re[j]);
+      std::swap(im[i], im[j]);
+    }
+  }
+  for (size_t length = 2; length <= n; length <<= 1) {
+    const double angle = -2.0 * M_PI / double(length);
+    for (size_t i = 0; i < n; i += length)
+      for (size_t k = 0; k < length / 2; ++k) {
+        const double wr = std::cos(angle * double(k)), wi = std::sin(angle * double(k));
+        const double xr = re[i + k + length / 2] * wr - im[i + k + length / 2] * wi;
+        const double xi = re[i + k + length / 2] * wi + im[i + k + length / 2] * wr;
+        re[i + k + length / 2] = re[i + k] - xr;
+        im[i + k + length / 2] = im[i + k] - xi;
+        re[i + k] += xr;
+        im[i + k] += xi;
+      }
+  }
+  magnitude->resize(n / 2);
+  for (size_t i = 0; i < n / 2; ++i) (*magnitude)[i] = float(std::sqrt(re[i] * re[i] + im[i] * im[i]));
+}
+
+static int CommandPicture(const char* path, const char* output, double from, double to) {
+  std::vector<int16_t> pcm;
+  long rate = 0;
+  int channels = 0;
+  if (!Decode(path, &pcm, &rate, &channels)) {
+    std::fprintf(stderr, "soundcheck: cannot decode %s\n", path);
+    return 1;
+  }
+  const size_t frames = pcm.size() / size_t(channels);
+  if (to <= from) to = double(frames) / rate;
+  const int width = 1600, envelopeHeight = 120, spectrumHeight = 256, height = envelopeHeight + spectrumHeight;
+  std::vector<unsigned char> rgb(size_t(width * height * 3), 0);
+  auto put = [&](int x, int y, int r, int g, int b) {
+    if (x < 0 || x >= width || y < 0 || y >= height) return;
+    unsigned char* p = &rgb[size_t((y * width + x) * 3)];
+    p[0] = (unsigned char)r;
+    p[1] = (unsigned char)g;
+    p[2] = (unsigned char)b;
+  };
+  const size_t window = 1024;
+  std::vector<float> mono(window), magnitude;
+  for (int x = 0; x < width; ++x) {
+    const double t0 = from + (to - from) * x / width, t1 = from + (to - from) * (x + 1) / width;
+    const size_t f0 = std::min(frames, size_t(t0 * rate)), f1 = std::min(frames, std::max(f0 + 1, size_t(t1 * rate)));
+    double peak = 0.0, sum = 0.0;
+    for (size_t f = f0; f < f1; ++f) {
+      const double v = (pcm[f * size_t(channels)] + pcm[f * size_t(channels) + size_t(channels) - 1]) / 65536.0;
+      peak = std::max(peak, std::fabs(v));
+      sum += v * v;
+    }
+    const double rms = f1 > f0 ? std::sqrt(sum / double(f1 - f0)) : 0.0;
+    for (int y = 0; y < envelopeHeight; ++y) {
+      const double level = double(envelopeHeight - 1 - y) / envelopeHeight;
+      if (level < rms) put(x, y, 90, 200, 255);
+      else if (level < peak) put(x, y, 30, 80, 120);
+    }
+    const size_t centre = (f0 + f1) / 2;
+    for (size_t i = 0; i < window; ++i) {
+      const size_t f = centre + i >= window / 2 ? centre + i - window / 2 : 0;
+      mono[i] = f < frames ? float(pcm[f * size_t(channels)] + pcm[f * size_t(channels) + size_t(channels) - 1]) / 65536.0f : 0.0f;
+    }
+    Spectrum(mono, &magnitude);
+    for (int y = 0; y < spectrumHeight; ++y) {
+      const size_t bin = size_t(spectrumHeight - 1 - y) * (window / 2) / spectrumHeight;
+      // dB against a full-scale sine (a Hann window sums to n / 2).
+      const double db = 20.0 * std::log10(magnitude[bin] / (window / 4.0) + 1e-9);
+      const int v = std::clamp(int((db + 90.0) * 255.0 / 90.0), 0, 255);
+      put(x, envelopeHeight + y, v, v, std::min(255, v + 40));
+    }
+  }
+  for (uint32_t mark : kMarks) {
+    const double t = mark / kBytesPerSecond;
+    if (t < from || t > to) continue;
+    const int x = int((t - from) / (to - from) * width);
+    for (int y = 0; y < height; y += 2) put(x, y, 255, 40, 40);
+  }
+  if (!WritePNG(output, width, height, rgb.data())) return 1;
+  std::printf("%s: %.2f s to %.2f s, %d px wide (%.1f ms per column)\n", output, from, to, width,
+              (to - from) * 1000.0 / width);
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// accuracy
+// ---------------------------------------------------------------------------
+struct CallbackRecord {
+  int64_t time;   // ns
+  int64_t first;  // output frame
+};
+static const size_t kMaxRecords = 1 << 16;
+static CallbackRecord Records[kMaxRecords];
+static std::atomic<size_t> RecordCount{0};
+
+static void Observe(int64_t now, int64_t first, const int16_t*, int) {
+  const size_t index = RecordCount.load(std::memory_order_relaxed);
+  if (index >= kMaxRecords) return;
+  Records[index] = {now, first};
+  RecordCount.store(index + 1, std::memory_order_release);
+}
+
+static int CommandAccuracy(const char* path, double seconds, bool clockPaced) {
+  BassProbeForceCallbackPacing(!clockPaced);
+  BassProbeSetObserver(Observe);
+  if (!BASS_Init(-1, 44100, 0, nullptr)) {
+    std::fprintf(stderr, "soundcheck: BASS_Init failed with code %d\n", BASS_ErrorGetCode());
+    return 1;
+  }
+  BASS_Start();
+  const HSTREAM stream = BASS_StreamCreateFile(0, path, 0, 0, 0);
+  if (BASS_ErrorGetCode() != 0) {
+    std::fprintf(stderr, "soundcheck: cannot open %s (code %d)\n", path, BASS_ErrorGetCode());
+    return 1;
+  }
+  const BassProbeCounters setup = BassProbeRead();
+  struct Read {
+    int64_t time;
+    uint32_t position;
+  };
+  std::vector<Read> reads;
+  reads.reserve(200000);
+  BASS_StreamPlay(stream, 0, 4);
+  const int64_t start = BassProbeNow();
+  const int64_t end = start + int64_t(seconds * 1e9);
+  // Reads in bursts, like frames of the show: 32 reads, then a pause.
+  while (BassProbeNow() < end) {
+    for (int i = 0; i < 32; ++i) reads.push_back({BassProbeNow(), BASS_ChannelGetPosition(stream)});
+    std::this_thread::sleep_for(std::chrono::microseconds(1500));
+  }
+  BASS_Stop();
+  const size_t records = RecordCount.load(std::memory_order_acquire);
+
+  // The frame audible at each read, from the callback log.
+  const double rate = setup.deviceRate;
+  double worst = 0.0, sum = 0.0, worstAhead = 0.0, worstBehind = 0.0;
+  size_t compared = 0, backwards = 0;
+  size_t record = 0;
+  for (size_t i = 0; i < reads.size(); ++i) {
+    if (i > 0 && reads[i].position < reads[i - 1].position) ++backwards;
+    while (record + 1 < records && Records[record + 1].time <= reads[i].time) ++record;
+    if (records == 0 || Records[record].time > reads[i].time) continue;
+    // Skip reads after a stall longer than a buffer: nothing is audible then.
+    const double since = double(reads[i].time - Records[record].time) / 1e9;
+    const double audible =
+        double(Records[record].first) + std::min(since * rate, double(setup.bufferFrames)) - setup.latencyFrames;
+    if (audible < 0) continue;
+    const double error = (double(reads[i].position) / (kBytesPerSecond / rate) - audible) / rate * 1000.0;  // ms
+    worst = std::max(worst, std::fabs(error));
+    worstAhead = std::max(worstAhead, error);
+    worstBehind = std::min(worstBehind, error);
+    sum += std::fabs(error);
+    ++compared;
+  }
+  const Read& first = reads.front();
+  const Read& last = reads.back();
+  const double elapsed = double(last.time - first.time) / 1e9;
+  std::printf("driver buffer %d frames at %d Hz, latency %d frames; %zu callbacks, %zu reads\n", setup.bufferFrames,
+              setup.deviceRate, setup.latencyFrames, records, reads.size());
+  std::printf("position - audible: mean |error| %.3f ms, worst %.3f ms (ahead %.3f, behind %.3f) over %zu reads\n",
+              compared ? sum / double(compared) : 0.0, worst, worstAhead, -worstBehind, compared);
+  std::printf("went backwards: %zu times; rate %.1f bytes/s over %.2f s (callbacks paced %.4fx real time)\n", backwards,
+              double(last.position - first.position) / elapsed, elapsed,
+              records > 1 ? double(Records[records - 1].first - Records[0].first) / rate /
+                                (double(Records[records - 1].time - Records[0].time) / 1e9)
+                          : 0.0);
+  return 0;
+}
+
+int main(int argc, char** argv) {
+  if (argc >= 3 && !std::strcmp(argv[1], "decode")) return CommandDecode(argv[2]);
+  if (argc >= 4 && !std::strcmp(argv[1], "picture"))
+    return CommandPicture(argv[2], argv[3], argc >= 5 ? std::atof(argv[4]) : 0.0, argc >= 6 ? std::atof(argv[5]) : 0.0);
+  if (argc >= 3 && !std::strcmp(argv[1], "accuracy"))
+    return CommandAccuracy(argv[2], argc >= 4 ? std::atof(argv[3]) : 5.0, argc >= 5 && !std::strcmp(argv[4], "clock"));
+  std::fprintf(stderr,
+               "usage: soundcheck decode FILE.mp3\n"
+               "       soundcheck picture FILE.mp3 OUT.png [FROM TO]\n"
+               "       soundcheck accuracy FILE.mp3 [SECONDS [clock]]\n");
+  return 2;
+}
