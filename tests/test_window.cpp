@@ -1,0 +1,228 @@
+// The show window: the window procedure's keys and activity, the key map, the
+// projection on resize, the baseline GL state, and switching between full
+// screen and window without losing textures.
+#include "app/window.h"
+#include "platform/headless_gl.h"
+#include "platform/messages.h"
+#include "platform/msgbox.h"
+#include "tests/support/gl_test.h"
+
+#include <GL/gl.h>
+#include <SDL.h>
+
+#include <cmath>
+
+// ---------------------------------------------------------------------------
+// Window procedure and messages
+// ---------------------------------------------------------------------------
+TEST(WindowProcedure, KeysFollowKeyDownAndUp) {
+  WndProc(WM_KEYDOWN, VK_SPACE, 0);
+  EXPECT_TRUE(keys[VK_SPACE]);
+  WndProc(WM_KEYUP, VK_SPACE, 0);
+  EXPECT_FALSE(keys[VK_SPACE]);
+  WndProc(WM_KEYDOWN, 256, 0);  // outside the table: ignored, not written
+  WndProc(WM_KEYDOWN, ~uint64_t(0), 0);
+  for (bool key : keys) EXPECT_FALSE(key);
+}
+
+TEST(WindowProcedure, OnlyMinimisingMakesInactive) {
+  WndProc(WM_ACTIVATE, uint64_t(1) << 16, 0);  // minimised
+  EXPECT_FALSE(active);
+  WndProc(WM_ACTIVATE, 1, 0);  // restored
+  EXPECT_TRUE(active);
+  WndProc(WM_ACTIVATE, 0, 0);  // another application activated, not minimised
+  EXPECT_TRUE(active);
+}
+
+TEST(WindowProcedure, CloseBecomesQuitWithCodeZero) {
+  MSG msg{};
+  EXPECT_FALSE(PeekMessageA(&msg));
+  WndProc(WM_CLOSE, 0, 0);
+  ASSERT_TRUE(PeekMessageA(&msg));
+  EXPECT_EQ(msg.message, unsigned(WM_QUIT));
+  EXPECT_EQ(msg.wParam, 0u);
+  EXPECT_FALSE(PeekMessageA(&msg));
+}
+
+TEST(Messages, MapsSdlKeysToVirtualKeyCodes) {
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_ESCAPE), 27);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_SPACE), 32);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_RETURN), 13);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_TAB), 9);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_BACKSPACE), 8);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_LEFT), 37);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_DOWN), 40);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_0), 48);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_9), 57);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_a), 65);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_z), 90);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_F1), 112);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_F12), 123);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_F13), -1);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_LSHIFT), -1);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_KP_ENTER), -1);
+}
+
+TEST(Messages, TranslatesWindowEvents) {
+  SDL_Event event{};
+  MSG msg{};
+  event.type = SDL_WINDOWEVENT;
+  event.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+  event.window.data1 = 800;
+  event.window.data2 = 600;
+  ASSERT_TRUE(MessageFromSDLEvent(event, &msg));
+  EXPECT_EQ(msg.message, unsigned(WM_SIZE));
+  EXPECT_EQ(msg.lParam & 0xFFFF, 800);
+  EXPECT_EQ((msg.lParam >> 16) & 0xFFFF, 600);
+
+  event.window.event = SDL_WINDOWEVENT_MINIMIZED;
+  ASSERT_TRUE(MessageFromSDLEvent(event, &msg));
+  EXPECT_EQ(msg.message, unsigned(WM_ACTIVATE));
+  EXPECT_NE((msg.wParam >> 16) & 0xFFFF, 0u);
+
+  event.type = SDL_QUIT;  // also what SIGTERM becomes
+  ASSERT_TRUE(MessageFromSDLEvent(event, &msg));
+  EXPECT_EQ(msg.message, unsigned(WM_CLOSE));
+
+  event.type = SDL_KEYDOWN;
+  event.key.keysym.sym = SDLK_LSHIFT;  // no virtual-key code: no message
+  EXPECT_FALSE(MessageFromSDLEvent(event, &msg));
+}
+
+// ---------------------------------------------------------------------------
+// Projection and baseline state
+// ---------------------------------------------------------------------------
+using WindowGL = HeadlessGL;
+
+TEST_F(WindowGL, ZeroHeightGivesAViewportOfOneRow) {
+  ReSizeGLScene(640, 0);
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ(viewport[2], 640);
+  EXPECT_EQ(viewport[3], 1);
+  GLdouble projection[16];
+  glGetDoublev(GL_PROJECTION_MATRIX, projection);
+  for (double value : projection) EXPECT_TRUE(std::isfinite(value));
+  // Aspect 640 / 1: x is scaled by f / 640, with f = cot(22.5 degrees).
+  EXPECT_NEAR(projection[0], 1.0 / std::tan(M_PI / 8) / 640.0, 1e-6);
+}
+
+TEST_F(WindowGL, ProjectionIsFortyFiveDegreesFromAlmostPointOneToHundred) {
+  ReSizeGLScene(640, 480);
+  GLdouble p[16];
+  glGetDoublev(GL_PROJECTION_MATRIX, p);
+  const double f = 1.0 / std::tan(M_PI / 8);
+  EXPECT_NEAR(p[5], f, 1e-5);
+  EXPECT_NEAR(p[0], f * 480.0 / 640.0, 1e-5);
+  // The near plane is the float 0.1 and far 100.
+  const double zNear = double(0.1f), zFar = 100.0;
+  EXPECT_NEAR(p[10], (zFar + zNear) / (zNear - zFar), 1e-5);
+  EXPECT_NEAR(p[14], 2 * zFar * zNear / (zNear - zFar), 1e-5);
+  GLint mode;
+  glGetIntegerv(GL_MATRIX_MODE, &mode);
+  EXPECT_EQ(mode, GL_MODELVIEW);
+}
+
+TEST_F(WindowGL, InitGLSetsTheBaselineEverySceneStartsFrom) {
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+  EXPECT_TRUE(glIsEnabled(GL_BLEND));
+  EXPECT_TRUE(glIsEnabled(GL_LIGHT1));
+  EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+  EXPECT_FALSE(glIsEnabled(GL_LIGHT0));
+  GLint value;
+  glGetIntegerv(GL_DEPTH_FUNC, &value);
+  EXPECT_EQ(value, GL_LEQUAL);
+  glGetIntegerv(GL_SHADE_MODEL, &value);
+  EXPECT_EQ(value, GL_SMOOTH);
+  glGetIntegerv(GL_BLEND_SRC, &value);
+  EXPECT_EQ(value, GL_SRC_ALPHA);
+  glGetIntegerv(GL_BLEND_DST, &value);
+  EXPECT_EQ(value, GL_ONE_MINUS_SRC_ALPHA);
+  GLfloat colour[4];
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  EXPECT_FLOAT_EQ(colour[0], 1.0f);
+  EXPECT_FLOAT_EQ(colour[3], 0.5f);
+  GLfloat light[4];
+  glGetLightfv(GL_LIGHT1, GL_AMBIENT, light);
+  EXPECT_FLOAT_EQ(light[0], 0.5f);
+  // Given under the identity, the light sits at eye-space (0, 0, 2).
+  glGetLightfv(GL_LIGHT1, GL_POSITION, light);
+  EXPECT_FLOAT_EQ(light[2], 2.0f);
+  EXPECT_FLOAT_EQ(light[3], 1.0f);
+}
+
+// ---------------------------------------------------------------------------
+// The real window, on SDL's offscreen driver
+// ---------------------------------------------------------------------------
+class RealWindow : public ::testing::Test {
+ protected:
+  void SetUp() override { MessageBoxStartRecording(IDYES); }
+  void TearDown() override {
+    KillGLWindow();
+    MessageBoxStopRecording();
+  }
+};
+
+static const char kTitle[] = "Velmora One, The Trailer - by Quintrel";
+
+TEST_F(RealWindow, WindowedClientAreaIsExactly640By480) {
+  ASSERT_TRUE(CreateGLWindow(kTitle, 640, 480, 32, false)) << SDL_GetError();
+  int w = 0, h = 0;
+  SDL_GetWindowSize(hMainWindow, &w, &h);
+  EXPECT_EQ(w, 640);
+  EXPECT_EQ(h, 480);
+  EXPECT_STREQ(SDL_GetWindowTitle(hMainWindow), kTitle);
+  GLint depthBits = 0;
+  glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+  EXPECT_GE(depthBits, 16);
+  EXPECT_TRUE(glIsEnabled(GL_LIGHT1));  // InitGL ran on the new context
+}
+
+TEST_F(RealWindow, TeardownClearsEveryHandleAndReportsASecondUnregister) {
+  ASSERT_TRUE(CreateGLWindow(kTitle, 640, 480, 32, false));
+  KillGLWindow();
+  EXPECT_EQ(hMainWindow, nullptr);
+  EXPECT_EQ(hGLContext, nullptr);
+  EXPECT_TRUE(MessageBoxLog().empty());
+  KillGLWindow();  // nothing left to release but the class
+  ASSERT_EQ(MessageBoxLog().size(), 1u);
+  EXPECT_EQ(MessageBoxLog()[0].text, "Could Not Unregister Class.");
+  EXPECT_EQ(MessageBoxLog()[0].caption, "SHUTDOWN ERROR");
+  EXPECT_EQ(MessageBoxLog()[0].style, unsigned(MB_ICONINFORMATION));
+  MessageBoxStartRecording(IDYES);
+}
+
+TEST_F(RealWindow, ATextureMadeBeforeASwitchStillDrawsAfterIt) {
+  ASSERT_TRUE(CreateGLWindow(kTitle, 640, 480, 32, false));
+  GLuint texture = 0;
+  const unsigned char red[4 * 4] = {255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255};
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, red);
+  const GLuint list = glGenLists(1);
+  glNewList(list, GL_COMPILE);
+  glEnd();
+  glEndList();
+
+  KillGLWindow(GLContextFate::Keep);
+  ASSERT_TRUE(CreateGLWindow(kTitle, 640, 480, 32, true)) << SDL_GetError();
+
+  EXPECT_TRUE(glIsTexture(texture));
+  EXPECT_TRUE(glIsList(list));
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glDisable(GL_BLEND);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glColor3f(1, 1, 1);
+  glBegin(GL_QUADS);
+  glTexCoord2f(0, 0), glVertex3f(-1, -1, -2);
+  glTexCoord2f(1, 0), glVertex3f(1, -1, -2);
+  glTexCoord2f(1, 1), glVertex3f(1, 1, -2);
+  glTexCoord2f(0, 1), glVertex3f(-1, 1, -2);
+  glEnd();
+  unsigned char centre[3] = {};
+  glReadPixels(320, 240, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, centre);
+  EXPECT_EQ(centre[0], 255);
+  EXPECT_EQ(centre[1], 0);
+}
