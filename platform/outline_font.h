@@ -15,10 +15,10 @@ struct GLYPHMETRICSFLOAT {
 };
 
 // Finds `faceName` (bold when weight >= 700), or the closest substitute, and
-// fills display lists listBase + c for the Windows-1252 codes
+// fills display list listBase + (c - first) for each Windows-1252 code
 // c = first .. first + count - 1. Each list draws its glyph filled in the
-// plane z = 0, baseline on y = 0, and then translates the origin by the
-// advance; metrics[c - first] receives the glyph's metrics. A code without a
+// plane z = 0, baseline on y = 0, facing +z, and then translates the origin by
+// the advance; metrics[c - first] receives the glyph's metrics. A code without a
 // glyph draws nothing and advances 0. Needs a current OpenGL context.
 // Returns false when no font can be loaded.
 bool UseFontOutlines(const char* faceName, int weight, unsigned first, unsigned count, unsigned listBase,

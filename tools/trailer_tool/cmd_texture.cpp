@@ -1,9 +1,40 @@
-// trailer-tool texture: placeholder until its module lands.
+// trailer-tool texture FILE.tga OUT.png: the pixel buffer of a texture as the
+// show hands it to OpenGL, PNG row i = buffer row i (texture row t = i).
 #include "tools/trailer_tool/commands.h"
 
-#include <cstdio>
+#include "platform/headless_gl.h"
+#include "platform/png_file.h"
+#include "render/tga.h"
 
-int CmdTexture(int, char**) {
-  std::fputs("trailer-tool: 'texture' is not built yet\n", stderr);
-  return 1;
+#include <cstdio>
+#include <vector>
+
+static int Usage() {
+  std::fputs("usage: trailer-tool texture FILE.tga OUT.png\n", stderr);
+  return 2;
+}
+
+int CmdTexture(int argc, char** argv) {
+  if (argc != 2 || !*argv[0] || !*argv[1]) return Usage();
+  if (!HeadlessGLCreate(64, 64)) return 1;
+
+  TextureImage texture = {};
+  if (!LoadTGA(&texture, argv[0])) {
+    std::puts("refused");
+    HeadlessGLDestroy();
+    return 1;
+  }
+  // A 32-bit texture is written without its alpha: the colour channels exactly
+  // as they went to OpenGL.
+  const size_t pixelCount = size_t(texture.width) * texture.height;
+  const size_t bytesPerPixel = texture.bitsPerPixel / 8;
+  std::vector<unsigned char> rgb(pixelCount * 3);
+  for (size_t i = 0; i < pixelCount; ++i)
+    for (size_t c = 0; c < 3; ++c) rgb[i * 3 + c] = texture.pixels[i * bytesPerPixel + c];
+  FreeTexturePixels(&texture);
+  HeadlessGLDestroy();
+
+  if (!WritePNG(argv[1], int(texture.width), int(texture.height), rgb.data())) return 1;
+  std::printf("%ux%u, %u bits per pixel\n", texture.width, texture.height, texture.bitsPerPixel);
+  return 0;
 }
