@@ -12,7 +12,7 @@
 #include <cstring>
 
 // The only first 12 bytes accepted: no image ID, no colour map, image type 2
-// (uncompressed true-colour), colour-map specification zero, origin (0, 0).
+// (uncompressed true-colour), colour-map fields all zero, origin (0, 0).
 static const uint8_t TGAheader[12] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
 // Every refusal leaves the record without a pixel buffer and makes no texture
