@@ -70,6 +70,19 @@ static void EnableVsync() {
   SDL_GL_SetSwapInterval(0);
 }
 
+// A kept context still carries what the last frame left: the texture bound
+// last and the switches scenes turn on. A new context would have neither, and
+// the show after a switch must look as it would on one.
+static void ResetToFreshContextState() {
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_LIGHT0);
+  glDisable(GL_COLOR_MATERIAL);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_FOG);
+  glDisable(GL_POLYGON_SMOOTH);
+}
+
 bool CreateGLWindow(const char* title, int width, int height, int bits, bool fullscreenflag) {
   fullscreen = fullscreenflag;
 
@@ -103,7 +116,8 @@ bool CreateGLWindow(const char* title, int width, int height, int bits, bool ful
   }
   if (fullscreen) SDL_SetWindowDisplayMode(hMainWindow, &mode);
 
-  if (ParkedContext) {
+  const bool reusingContext = ParkedContext != nullptr;
+  if (reusingContext) {
     hGLContext = ParkedContext;
     ParkedContext = nullptr;
   } else {
@@ -128,6 +142,7 @@ bool CreateGLWindow(const char* title, int width, int height, int bits, bool ful
   EnableVsync();
 
   ReSizeGLScene(width, height);
+  if (reusingContext) ResetToFreshContextState();
   if (!InitGL()) {
     KillGLWindow();
     CreationError("Initialization Failed.");

@@ -226,3 +226,24 @@ TEST_F(RealWindow, ATextureMadeBeforeASwitchStillDrawsAfterIt) {
   EXPECT_EQ(centre[0], 255);
   EXPECT_EQ(centre[1], 0);
 }
+
+TEST_F(RealWindow, ASwitchStartsFromTheStateOfAFreshContext) {
+  ASSERT_TRUE(CreateGLWindow(kTitle, 640, 480, 32, false));
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_FOG);
+  glEnable(GL_CULL_FACE);
+
+  KillGLWindow(GLContextFate::Keep);
+  ASSERT_TRUE(CreateGLWindow(kTitle, 640, 480, 32, false));
+  GLint bound = -1;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(bound, 0);  // the text after a switch is not tinted by the last texture
+  EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+  EXPECT_FALSE(glIsEnabled(GL_FOG));
+  EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));  // InitGL's baseline
+  EXPECT_TRUE(glIsTexture(texture));
+}

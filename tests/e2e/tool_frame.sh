@@ -3,6 +3,8 @@
 # refuses bad arguments with a usage line and exit code 2.
 set -u
 tool="$(cd "$1" && pwd)/trailer-tool"
+# The show loads its models and textures before drawing any frame.
+[ -d "$1/Data" ] || { echo "SKIP: no show data in $1/Data"; exit 77; }
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }

@@ -5,6 +5,8 @@
 set -u
 build=$(cd "$1" && pwd)
 title="Velmora One, The Trailer - by Quintrel"
+# Without its data the show stops at loading, behind a message box.
+[ -d "$build/Data" ] || { echo "SKIP: no show data in $build/Data"; exit 77; }
 
 for tool in xvfb-run xdotool xprop openbox; do
   if ! command -v "$tool" >/dev/null; then

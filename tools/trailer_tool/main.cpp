@@ -9,7 +9,8 @@ static const char kUsage[] =
     "usage: trailer-tool frame POSITION OUT.png [--time MS]\n"
     "       trailer-tool texture FILE.tga OUT.png\n"
     "       trailer-tool model FILE.3ds\n"
-    "       trailer-tool sheet OUT.png\n";
+    "       trailer-tool sheet OUT.png\n"
+    "       trailer-tool bench [FRAMES]\n";
 
 int main(int argc, char** argv) {
   static const struct {
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
       {"texture", CmdTexture},
       {"model", CmdModel},
       {"sheet", CmdSheet},
+      {"bench", CmdBench},
   };
   if (argc >= 2) {
     for (const auto& command : kCommands)

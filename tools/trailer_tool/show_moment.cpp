@@ -19,6 +19,11 @@ bool StartHeadlessShow() {
     std::fprintf(stderr, "trailer-tool: the show's data could not be loaded\n");
     return false;
   }
+  // Every run of the show has drawn the title scene's frames before any later
+  // moment, and the scenes leave texturing and blending off behind them; the
+  // closing lines and fade rely on that. Draw its first frame once, so that a
+  // late moment is not drawn with the state the loading left.
+  RenderShowMoment(150500, ClockAtPosition(150500));
   return true;
 }
 

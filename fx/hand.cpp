@@ -1,0 +1,129 @@
+// The hand scene: one textured hand turning before the title scene's galaxy
+// backdrop, which now spins ten times faster. At fixed stream positions the
+// hand jumps between four poses, each jump under a white flash.
+//
+// Depends on: fx/title (the galaxy model, the Nena1, Galaxy and Tio1 textures
+// and the ambient light, borrowed: the title scene loads first), models/mesh,
+// render/tga, render/overlay, app/soundtrack (the stream position, read afresh
+// at every test, never kept).
+#include "fx/hand.h"
+
+#include "app/soundtrack.h"
+#include "fx/title.h"
+#include "models/mesh.h"
+#include "platform/msgbox.h"
+#include "render/overlay.h"
+#include "render/tga.h"
+
+#include <GL/gl.h>
+
+#include <cstdint>
+
+// ---------------------------------------------------------------------------
+// Marks (stream bytes)
+// ---------------------------------------------------------------------------
+static const uint32_t kSceneStart = 5359744;     // 60.8 s: the timeline enters the scene here
+static const uint32_t kBackdropGalaxy = 5554176; // 63.0 s: the backdrop changes texture
+static const uint32_t kOpenEnd = 0xFFFFFFFFu;    // no end of its own: lasts while the scene does
+
+// Pose windows, start included, end excluded; pose 0 everywhere else.
+static const struct {
+  uint32_t from, until;
+  int pose;
+} kPoses[] = {
+    {5484160, 5526144, 1}, {5526144, 5571712, 2}, {5571712, 5599984, 3},
+    {5969152, 6013952, 1}, {6013952, 6059264, 2}, {6059264, 6092288, 3},
+};
+
+// Flashes, each drawn while from <= p < until, fading over 1000 x divisor
+// bytes. One opens the scene, one marks each pose change, the last stands alone.
+static const struct {
+  uint32_t from, until, divisor;
+} kFlashes[] = {
+    {kSceneStart, kOpenEnd, 150}, {5484160, 5526144, 100}, {5526144, 5571712, 100},
+    {5571712, 5599984, 100},         {5599984, 13409250, 100}, {5969152, 6013952, 60},
+    {6013952, 6059264, 60},          {6059264, 6092288, 60},  {6092288, 6137856, 60},
+    {5847360, 5897360, 60},
+};
+
+// Where the hand stands in each pose (half-scale frame); rotation about y is
+// (t - 10) x 4 degrees in poses 0 to 2, and pose 3 tumbles about all axes.
+static const struct {
+  float y, rotZ;
+} kPoseFrames[3] = {{-10, 50}, {-2, 150}, {2, 250}};
+
+// ---------------------------------------------------------------------------
+// Scene-owned records
+// ---------------------------------------------------------------------------
+static QTL_3DObject ObjMano1;
+static TextureImage ManoTXT;  // "Data\pincho1.tga": loaded, never bound
+
+static struct {
+  bool manoLoaded = false;  // a load of ManoTXT has succeeded: never read it again
+} Hand;
+
+// ---------------------------------------------------------------------------
+// Load and free
+// ---------------------------------------------------------------------------
+bool LoadHandScene() {
+  if (!QTL_3DSMain("Data\\Mano1.3ds", &ObjMano1)) {
+    MessageBoxA("Data\\Mano1.3ds not found!", "Loading error", MB_SYSTEMMODAL | MB_ICONERROR);
+    return false;
+  }
+  return true;
+}
+
+void FreeHandScene() { FreeTexturePixels(&ManoTXT); }
+
+// ---------------------------------------------------------------------------
+// Render
+// ---------------------------------------------------------------------------
+static int PoseNow() {
+  int pose = 0;
+  for (const auto& w : kPoses)
+    if (StreamPosition() >= w.from && StreamPosition() < w.until) pose = w.pose;
+  return pose;
+}
+
+void RenderHandScene(int32_t a) {
+  // Read in the first frame rather than at start-up, and again each frame
+  // until it succeeds; a missing file changes nothing on screen.
+  if (!Hand.manoLoaded) Hand.manoLoaded = LoadTGA(&ManoTXT, "Data\\pincho1.tga");
+
+  const float t = float(double(a) * 0.01);  // one unit: 10 ms
+  const int pose = PoseNow();
+
+  // The hand. Culling and blending are off here: the frame before left them so.
+  glPushMatrix();
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_LIGHTING);
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, Letras_AmbientLight);
+  glEnable(GL_COLOR_MATERIAL);
+  glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+  glScalef(0.5f, 0.5f, 0.5f);
+  glBindTexture(GL_TEXTURE_2D, TitleTextureID(TitleTexture::Tio1));
+  if (pose == 3)
+    QTL_DrawObjectTexture(&ObjMano1, 0, -10, -70, 4 * t, 4 * t, 4 * t);
+  else
+    QTL_DrawObjectTexture(&ObjMano1, 0, kPoseFrames[pose].y, -70, 0, (t - 10) * 4, kPoseFrames[pose].rotZ);
+  glDisable(GL_COLOR_MATERIAL);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_TEXTURE_2D);
+  glPopMatrix();
+
+  // The backdrop, full size.
+  glPushMatrix();
+  glDisable(GL_CULL_FACE);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, TitleTextureID(StreamPosition() < kBackdropGalaxy ? TitleTexture::Nena1
+                                                                                  : TitleTexture::Galaxy));
+  QTL_DrawObjectTexture(TitleGalaxyModel(), 0, 0, 10, 0, float((double(t) - 7.14) * 4), 1.57f);
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_COLOR_MATERIAL);
+  glDisable(GL_LIGHTING);
+  glPopMatrix();
+
+  for (const auto& flash : kFlashes)
+    if (StreamPosition() >= flash.from && StreamPosition() < flash.until)
+      DrawOverlayQuad((StreamPosition() - flash.from) / flash.divisor);
+}

@@ -1,0 +1,268 @@
+// The title scene: a turning galaxy backdrop, a model fading in between two
+// sliding copies, captions that recede and fade, then two models travelling a
+// B-spline path, two coming closer side by side and two faces meeting, each
+// picture entered under a white flash.
+//
+// Depends on: models/mesh (QTL_), render/tga, render/text, render/overlay,
+// paths/spline, app/soundtrack (the stream position, read afresh at every
+// test, never kept).
+#include "fx/title.h"
+
+#include "app/soundtrack.h"
+#include "models/mesh.h"
+#include "paths/spline.h"
+#include "platform/msgbox.h"
+#include "render/overlay.h"
+#include "render/text.h"
+#include "render/tga.h"
+
+#include <GL/gl.h>
+
+#include <cstdint>
+
+// ---------------------------------------------------------------------------
+// Marks (stream bytes) and timings (scene milliseconds)
+// ---------------------------------------------------------------------------
+static const uint32_t kMarkGalaxy = 2777088;  // 31.5 s: fade-in ends, path ride (D) begins
+static const uint32_t kMarkTio = 3966944;     // 45.0 s: the mirrored ride (E)
+static const uint32_t kMarkPair = 4852736;    // 55.0 s: the pair comes closer (F)
+static const uint32_t kMarkFaces = 5112064;   // 58.0 s: the faces meet (G)
+
+static const int64_t kRideStart = 29700;      // D: path index 0 at this scene time
+static const int64_t kRideStep = 13;          // D: one path point every 13 ms
+static const int64_t kTioStart = 42000;       // E
+static const int64_t kTioStep = 11;           // E
+static const int64_t kPairStart = 54800;      // F: one model unit nearer every 40 ms
+static const int64_t kPairStep = 40;
+static const int64_t kFacesStart = 57400;     // G: faces slide one unit per second
+
+static const int32_t kPathSteps = 212;        // samples per path segment
+
+// ---------------------------------------------------------------------------
+// Scene-owned records, alive for the whole run
+// ---------------------------------------------------------------------------
+static QTL_3DObject ObjNena1;
+static QTL_3DObject ObjNena2;
+static QTL_3DObject ObjGalaxy;   // also drawn by the hand and castle scenes
+static QTL_3DObject ObjTio1;
+static QTL_3DObject ObjCaraTio1;
+static QTL_3DObject ObjCaraTia1;
+
+enum { kTexNena1, kTexGalaxy, kTexTio1, kTexCaratio1, kTexCaratia1, kTexCount };
+static TextureImage TexturasLetras[kTexCount];
+
+static SPL_PointType LetrasSPLPoint;  // control points of the title path
+static SPL_PointType LetrasSPLTable;  // the sampled path (1060 points once loaded)
+
+const float Letras_AmbientLight[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+
+static const struct {
+  const char* file;
+  QTL_3DObject* obj;
+  const char* missing;  // the box shown when the file cannot be opened
+} kModels[] = {
+    {"Data\\Nena1.3DS", &ObjNena1, "Data\\Nena1.3ds not found!"},
+    {"Data\\Nena2.3DS", &ObjNena2, "Data\\Nena2.3ds not found!"},
+    {"Data\\Galaxy.3DS", &ObjGalaxy, "Data\\Galaxy.3ds not found!"},
+    {"Data\\Tio1.3DS", &ObjTio1, "Data\\Tio1.3ds not found!"},
+    {"Data\\CaraTio1.3DS", &ObjCaraTio1, "Data\\CaraTio1.3ds not found!"},
+    {"Data\\CaraTia1.3DS", &ObjCaraTia1, "Data\\CaraTia1.3ds not found!"},
+};
+
+static const char* const kTextureFiles[kTexCount] = {"Data\\Nena1.tga", "Data\\Galaxy.tga", "Data\\Tio1.tga",
+                                                     "Data\\caratio1.tga", "Data\\caratia1.tga"};
+
+static const SPL_TPoint kPathControl[8] = {{0, 0, 0},   {-6, 0, -10},  {10, 4, 5},  {20, 1, -10},
+                                           {2, 0, -10}, {-10, -5, 3},  {-1, 0, -10}, {170, 20, 0}};
+
+// Captions in drawing order (later over earlier). Each stands at
+// (0, y, zBase - (t - tShift)) with opacity opacityBase - 16 t percent while
+// from <= a < until.
+static const struct {
+  const char* text;
+  int32_t from, until;  // window of scene time (ms)
+  bool open;            // no lower bound
+  float y, zBase, tShift, opacityBase;
+} kCaptions[] = {
+    {"A new concept", 0, 8000, true, 0, -6, 0, 100},
+    {"Beyond the Sentiments", 4500, 12000, false, 0, 0, 0, 200},
+    {"When the live is", 10500, 18000, false, 0, 5, 0, 300},
+    {"Velmora", 14000, 22000, false, 0, 13, 0, 320},
+    {"With not comercial soundtrack", 18000, 28000, false, 0, -3, 16, 450},
+    {"Heappening by", 24000, 33000, false, 0, 1, 16, 500},
+    {"Brask Tavern", 28000, 38000, false, 0, 5, 16, 550},
+    {"This is", 36000, 44000, false, 0, 13, 16, 700},
+    {"Velmora One", 39000, 48000, false, 1, 18, 16, 750},
+    {"The Trailer", 40000, 50000, false, -1, 19, 16, 800},
+};
+
+// Flashes: from its mark on, each fades over 1000 x divisor bytes.
+static const struct {
+  uint32_t mark, divisor;
+} kFlashes[] = {{kMarkGalaxy, 300}, {kMarkTio, 300}, {kMarkPair, 200}, {kMarkFaces, 200}};
+
+// ---------------------------------------------------------------------------
+// Borrowed records
+// ---------------------------------------------------------------------------
+const QTL_3DObject* TitleGalaxyModel() { return &ObjGalaxy; }
+
+uint32_t TitleTextureID(TitleTexture which) {
+  const int i = int(which);
+  return (i >= 0 && i < kTexCount) ? TexturasLetras[i].texID : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Load and free
+// ---------------------------------------------------------------------------
+bool LoadTitleScene() {
+  for (const auto& model : kModels)
+    if (!QTL_3DSMain(model.file, model.obj)) {
+      MessageBoxA(model.missing, "Loading error", MB_SYSTEMMODAL | MB_ICONERROR);
+      return false;
+    }
+  for (int i = 0; i < kTexCount; ++i)
+    if (!LoadTGA(&TexturasLetras[i], kTextureFiles[i])) return false;  // silently, as the show always did
+
+  LetrasSPLPoint.NumPoints = 8;
+  for (int i = 0; i < 8; ++i) LetrasSPLPoint.Point[i] = kPathControl[i];
+  SPL_Generate(&LetrasSPLPoint, &LetrasSPLTable, kPathSteps);  // an overflow has shown its box already
+  return true;
+}
+
+void FreeTitleScene() {
+  for (TextureImage& texture : TexturasLetras) FreeTexturePixels(&texture);
+}
+
+// ---------------------------------------------------------------------------
+// Render
+// ---------------------------------------------------------------------------
+
+// Point i = (a - start) / step of the sampled path, the division truncating
+// toward zero, held at the first and last point. Worked in 64 bits so that no
+// scene time can overflow; an empty path gives its (zero) first slot.
+static const SPL_TPoint& PathPoint(int32_t a, int64_t start, int64_t step) {
+  int64_t i = (int64_t(a) - start) / step;
+  if (i >= LetrasSPLTable.NumPoints) i = int64_t(LetrasSPLTable.NumPoints) - 1;
+  if (i < 0) i = 0;
+  return LetrasSPLTable.Point[i];
+}
+
+static void Bind(int texture) { glBindTexture(GL_TEXTURE_2D, TexturasLetras[texture].texID); }
+
+// The lit set-up of steps C1 to G2, half scale.
+static void LitSetUp() {
+  glEnable(GL_LIGHTING);
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, Letras_AmbientLight);
+  glEnable(GL_COLOR_MATERIAL);
+  glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+  glMaterialfv(GL_FRONT, GL_AMBIENT_AND_DIFFUSE, Letras_AmbientLight);
+  glScalef(0.5f, 0.5f, 0.5f);
+}
+
+static void LitClosing(bool blended) {
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_COLOR_MATERIAL);
+  glDisable(GL_LIGHTING);
+  if (blended) glDisable(GL_BLEND);
+  glPopMatrix();
+}
+
+// Step A: the full-size backdrop, unlit and opaque in the current colour.
+static void DrawBackdrop(float t) {
+  glPushMatrix();
+  glDisable(GL_CULL_FACE);
+  glEnable(GL_TEXTURE_2D);
+  Bind(StreamPosition() < kMarkGalaxy ? kTexNena1 : kTexGalaxy);
+  QTL_DrawObjectTexture(&ObjGalaxy, 0, 0, 10, 0, float((double(t) - 7.14) * 4), 1.57f);
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_COLOR_MATERIAL);
+  glDisable(GL_LIGHTING);
+  glPopMatrix();
+}
+
+// Step B: a translucent half-size copy of the backdrop. Leaves the current
+// colour white, which the opaque models of D to G then wear.
+static void DrawHalfBackdrop(float t) {
+  glPushMatrix();
+  glDisable(GL_CULL_FACE);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+  glColor4f(1.0f, 1.0f, 1.0f, 0.5f);
+  glScalef(0.5f, 0.5f, 0.5f);
+  Bind(kTexGalaxy);
+  const float turn = float(double(t) - 7.14);
+  QTL_DrawObjectTexture(&ObjGalaxy, 0, 0, 9, turn, float((double(t) - 7.14) * 2), 1.57f);
+  glDisable(GL_BLEND);
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_COLOR_MATERIAL);
+  glDisable(GL_LIGHTING);
+  glPopMatrix();
+}
+
+// Steps C1 to C3: the fading model and its sliding copies, blended.
+static void DrawFadingNena(float x, float alpha, bool bindNena1, float t) {
+  glPushMatrix();
+  glEnable(GL_BLEND);
+  LitSetUp();
+  glColor4f(0.6f, 0.6f, 0.6f, alpha);
+  glEnable(GL_CULL_FACE);
+  glEnable(GL_TEXTURE_2D);
+  if (bindNena1) Bind(kTexNena1);
+  QTL_DrawObjectTexture(&ObjNena1, x, -10, -50, 0, float((double(t) - 7.14) * 4), 1.57f);
+  LitClosing(true);
+}
+
+// Steps D to G2: opaque, lit, textured, back faces culled.
+static void DrawOpaque(const QTL_3DObject* obj, int texture, float x, float y, float z, float rx, float ry,
+                       float rz) {
+  glPushMatrix();
+  LitSetUp();
+  glEnable(GL_CULL_FACE);
+  glEnable(GL_TEXTURE_2D);
+  Bind(texture);
+  QTL_DrawObjectTexture(obj, x, y, z, rx, ry, rz);
+  LitClosing(false);
+}
+
+static void DrawCaptions(int32_t a, float t) {
+  for (const auto& c : kCaptions) {
+    if (!(c.open || a >= c.from) || a >= c.until) continue;
+    DrawTextAt(0, c.y, c.zBase - (t - c.tShift), c.text, c.opacityBase - 16 * t);
+  }
+}
+
+void RenderTitleScene(int32_t a) {
+  const float t = float(double(a) * 0.001);  // seconds
+
+  DrawBackdrop(t);                                             // A
+  if (StreamPosition() >= kMarkGalaxy) DrawHalfBackdrop(t);    // B
+
+  if (StreamPosition() < kMarkGalaxy) DrawFadingNena(0, t / 8, true, t);  // C1
+  if (StreamPosition() < kMarkGalaxy && 15 - 2 * t > 0) DrawFadingNena(15 - 2 * t, 0.5f, false, t);  // C2
+  if (StreamPosition() < kMarkGalaxy && 2 * t - 15 < 0) DrawFadingNena(2 * t - 15, 0.5f, false, t);  // C3
+
+  if (StreamPosition() > kMarkGalaxy && StreamPosition() < kMarkTio) {  // D: the ride along the path
+    const SPL_TPoint& p = PathPoint(a, kRideStart, kRideStep);
+    DrawOpaque(&ObjNena2, kTexNena1, p.x, p.y - 10, p.z - 50, 0, 0, 1.57f);
+  }
+  if (StreamPosition() >= kMarkTio && StreamPosition() < kMarkPair) {  // E: the same path, mirrored
+    const SPL_TPoint& p = PathPoint(a, kTioStart, kTioStep);
+    DrawOpaque(&ObjTio1, kTexTio1, -p.x - 6, p.y - 10, p.z - 50, 0, 0, 1.57f);
+  }
+  if (StreamPosition() >= kMarkPair && StreamPosition() < kMarkFaces) {  // F1, F2
+    const float z = float((int64_t(a) - kPairStart) / kPairStep) - 50;
+    DrawOpaque(&ObjTio1, kTexTio1, -36.9f, -16.5f, z, 0, 0, 1.57f);
+    DrawOpaque(&ObjNena2, kTexNena1, 36.9f, -11.5f, z, 0, 0, 1.57f);
+  }
+  if (StreamPosition() >= kMarkFaces) {  // G1, G2
+    const float u = float(double(int64_t(a) - kFacesStart) * 0.001);
+    DrawOpaque(&ObjCaraTio1, kTexCaratio1, 6.5f - u, 0, -11, 0, -90, 0);
+    DrawOpaque(&ObjCaraTia1, kTexCaratia1, u - 6.5f, -0.5f, -11, 0, 90, 0);
+  }
+
+  DrawCaptions(a, t);
+
+  for (const auto& flash : kFlashes)
+    if (StreamPosition() >= flash.mark) DrawOverlayQuad((StreamPosition() - flash.mark) / flash.divisor);
+}

@@ -1,0 +1,24 @@
+// Test hook: the operations the timeline calls for each scene, and its text
+// draw. Tests put recorders in their place to see which scene a frame draws
+// and with what scene time, which scenes load and free, and which words stand
+// where. The show never calls this.
+#pragma once
+
+#include <cstdint>
+
+struct ShowSceneOps {
+  bool (*Load)();
+  void (*Render)(int32_t a);  // a: scene time in milliseconds
+  void (*Free)();
+};
+
+// The scenes in show order.
+enum ShowSceneId { kSceneTitle, kSceneHand, kSceneCastle, kSceneFlight, kSceneCredits, kSceneCount };
+
+// Replaces one scene's operations; nullptr puts the scene's own back.
+void ShowHookScene(ShowSceneId scene, const ShowSceneOps* ops);
+
+// Replaces the timeline's own text draws ("Loading", lyric words, flashing
+// words, closing lines); nullptr puts DrawTextAt back.
+using ShowTextOp = void (*)(float x, float y, float z, const char* text, float opacity);
+void ShowHookText(ShowTextOp op);
