@@ -343,6 +343,23 @@ TEST_F(DefaultDataGL, TexturesLoadAsSquarePowersOfTwo) {
   }
 }
 
+// Uncompressed true colour with the bottom-left origin flagged, so that other
+// viewers agree with the show about which way up an image is, and nothing
+// after the pixels.
+TEST(DefaultData, TexturesAreBottomLeftUncompressedTGA) {
+  for (const char* texture : kShowTextureFiles) {
+    SCOPED_TRACE(texture);
+    const auto bytes = ReadFile(fs::path(kBuildDir) / "Data" / FileName(texture));
+    ASSERT_GE(bytes.size(), 18u);
+    const std::vector<uint8_t> head(bytes.begin(), bytes.begin() + 12);
+    EXPECT_EQ(head, (std::vector<uint8_t>{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    const unsigned width = U16(bytes, 12), height = U16(bytes, 14);
+    EXPECT_EQ(bytes[16], 24);
+    EXPECT_EQ(bytes[17] & 0x30, 0);  // origin bits: bottom left
+    EXPECT_EQ(bytes.size(), 18u + size_t(width) * height * 3);
+  }
+}
+
 // Two runs into fresh folders give the build's bytes, file for file.
 TEST(DefaultData, GeneratorIsDeterministic) {
   const std::string a = MakeTempDir(), b = MakeTempDir();
