@@ -86,22 +86,10 @@ void FreeCastleScene() {
   for (TextureImage& texture : CastleTexture) FreeTexturePixels(&texture);
 }
 
-// The sampled eye position for scene time t: one point every 13 ms, held on
-// the first point before the start and on the last once the path is used up.
-static SPL_TPoint CameraPoint(int32_t t) {
-  int32_t i = t / kMillisPerCamPoint;  // truncates toward zero
-  if (i < 0) i = 0;
-  if (i >= CastleSPLCamPosTable.NumPoints) i = CastleSPLCamPosTable.NumPoints - 1;
-  if (i < 0) i = 0;  // an empty path (never loaded): point 0 of the zeroed table
-  return CastleSPLCamPosTable.Point[i];
-}
-
-// A white flash from `mark`, fading over 1000 x divisor bytes. One fresh read
-// serves both the test and the fade step, so k can never wrap.
-static void Flash(uint32_t mark, uint32_t divisor) {
-  const uint32_t p = StreamPosition();
-  if (p >= mark) DrawOverlayQuad((p - mark) / divisor);
-}
+// The sampled eye position for scene time t: one point every 13 ms (the
+// division truncating toward zero), held on the first point before the start
+// and on the last once the path is used up.
+static SPL_TPoint CameraPoint(int32_t t) { return SPL_PointAt(&CastleSPLCamPosTable, t / kMillisPerCamPoint); }
 
 static void DrawModel(const QTL_3DObject* obj, float posx, float posy, float posz, float roty) {
   if (obj) QTL_DrawObjectTexture(obj, posx, posy, posz, 0.0f, roty, 0.0f);
@@ -196,7 +184,7 @@ void RenderCastleScene(int32_t t) {
   glDisable(GL_LIGHT0);
   glDisable(GL_LIGHTING);
 
-  Flash(kCastleStart, 200);  // gone at 6,538,104 (74.1 s)
-  Flash(kFogLifts, 200);     // gone at 7,050,048 (79.9 s)
-  Flash(kFogReturns, 100);   // gone at 7,464,640 (84.6 s)
+  DrawFlashSince(kCastleStart, 200, StreamPosition());  // gone at 6,538,104 (74.1 s)
+  DrawFlashSince(kFogLifts, 200, StreamPosition());     // gone at 7,050,048 (79.9 s)
+  DrawFlashSince(kFogReturns, 100, StreamPosition());   // gone at 7,464,640 (84.6 s)
 }

@@ -75,23 +75,11 @@ void FreeCreditsScene() {
   for (TextureImage& texture : CreditsTexture) FreeTexturePixels(&texture);
 }
 
-// The sampled eye position for scene time t: one point every 13 ms, held on
-// the first point before the start and on the last once the path is used up
-// (t >= 25064, just before the scene ends).
-static SPL_TPoint CameraPoint(int32_t t) {
-  int32_t i = t / kMillisPerCamPoint;  // truncates toward zero
-  if (i < 0) i = 0;
-  if (i >= CreditsSPLCamPosTable.NumPoints) i = CreditsSPLCamPosTable.NumPoints - 1;
-  if (i < 0) i = 0;  // an empty path (never loaded): point 0 of the zeroed table
-  return CreditsSPLCamPosTable.Point[i];
-}
-
-// A white flash from `mark`. One fresh read serves both the test and the
-// fade step, so k can never wrap.
-static void Flash(uint32_t mark) {
-  const uint32_t p = StreamPosition();
-  if (p >= mark) DrawOverlayQuad((p - mark) / kFlashDivisor);
-}
+// The sampled eye position for scene time t: one point every 13 ms (the
+// division truncating toward zero), held on the first point before the start
+// and on the last once the path is used up (t >= 25064, just before the scene
+// ends).
+static SPL_TPoint CameraPoint(int32_t t) { return SPL_PointAt(&CreditsSPLCamPosTable, t / kMillisPerCamPoint); }
 
 // One copy of a model at the origin (or hung above or below it), turned about
 // its vertical axis. Lighting was switched off by the castle scene and stays
@@ -143,6 +131,6 @@ void RenderCreditsScene(int32_t t) {
 
   glPopMatrix();  // the camera
 
-  Flash(kCutFlash);   // gone at 9,467,760 (107.3 s)
-  Flash(kBeatFlash);  // gone at 10,555,858 (119.7 s)
+  DrawFlashSince(kCutFlash, kFlashDivisor, StreamPosition());   // gone at 9,467,760 (107.3 s)
+  DrawFlashSince(kBeatFlash, kFlashDivisor, StreamPosition());  // gone at 10,555,858 (119.7 s)
 }

@@ -73,21 +73,11 @@ bool LoadFlightScene() {
 void FreeFlightScene() { FreeTexturePixels(&FlyTexture); }
 
 // The sampled eye position for scene time t in phase B: the path starts at
-// t = 5600 ms and moves one point every 11 ms, held on its first point before
-// and on its last once used up. Worked in 64 bits: t - 5600 must not wrap.
+// t = 5600 ms and moves one point every 11 ms (the division truncating toward
+// zero), held on its first point before and on its last once used up. Worked
+// in 64 bits: t - 5600 must not wrap.
 static SPL_TPoint CameraPoint(int32_t t) {
-  int64_t i = (int64_t(t) - kCamStartMillis) / kMillisPerCamPoint;  // truncates toward zero
-  if (i < 0) i = 0;
-  if (i >= FlySPLCamPosTable.NumPoints) i = FlySPLCamPosTable.NumPoints - 1;
-  if (i < 0) i = 0;  // an empty path (never loaded): point 0 of the zeroed table
-  return FlySPLCamPosTable.Point[i];
-}
-
-// A white flash from `mark`. One fresh read serves both the test and the
-// fade step, so k can never wrap.
-static void Flash(uint32_t mark, uint32_t divisor) {
-  const uint32_t p = StreamPosition();
-  if (p >= mark) DrawOverlayQuad((p - mark) / divisor);
+  return SPL_PointAt(&FlySPLCamPosTable, (int64_t(t) - kCamStartMillis) / kMillisPerCamPoint);
 }
 
 // Phase A: the eye frame the timeline set up, no camera of our own.
@@ -151,5 +141,5 @@ void RenderFlightScene(int32_t t) {
   else
     DrawFlight(t, s);
 
-  for (const auto& flash : kFlashes) Flash(flash.mark, flash.divisor);
+  for (const auto& flash : kFlashes) DrawFlashSince(flash.mark, flash.divisor, StreamPosition());
 }

@@ -137,14 +137,11 @@ void FreeTitleScene() {
 // Render
 // ---------------------------------------------------------------------------
 
-// Point i = (a - start) / step of the sampled path, the division truncating
+// Point (a - start) / step of the sampled path, the division truncating
 // toward zero, held at the first and last point. Worked in 64 bits so that no
-// scene time can overflow; an empty path gives its (zero) first slot.
+// scene time can overflow.
 static const SPL_TPoint& PathPoint(int32_t a, int64_t start, int64_t step) {
-  int64_t i = (int64_t(a) - start) / step;
-  if (i >= LetrasSPLTable.NumPoints) i = int64_t(LetrasSPLTable.NumPoints) - 1;
-  if (i < 0) i = 0;
-  return LetrasSPLTable.Point[i];
+  return SPL_PointAt(&LetrasSPLTable, (int64_t(a) - start) / step);
 }
 
 static void Bind(int texture) { glBindTexture(GL_TEXTURE_2D, TexturasLetras[texture].texID); }
@@ -264,5 +261,5 @@ void RenderTitleScene(int32_t a) {
   DrawCaptions(a, t);
 
   for (const auto& flash : kFlashes)
-    if (StreamPosition() >= flash.mark) DrawOverlayQuad((StreamPosition() - flash.mark) / flash.divisor);
+    DrawFlashSince(flash.mark, flash.divisor, StreamPosition());
 }

@@ -36,3 +36,10 @@ bool SPL_Generate(const SPL_PointType* PointTable, SPL_PointType* Out, int32_t S
   Out->NumPoints = bl_i;
   return true;
 }
+
+const SPL_TPoint& SPL_PointAt(const SPL_PointType* table, int64_t i) {
+  const int64_t count = table->NumPoints < 10000 ? table->NumPoints : 10000;
+  if (i >= count) i = count - 1;
+  if (i < 0) i = 0;
+  return table->Point[i];
+}

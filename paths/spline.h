@@ -19,3 +19,7 @@ struct SPL_PointType {
 // overflow!" box, when the path would need 10000 or more points; Out.NumPoints
 // is then left as it was.
 bool SPL_Generate(const SPL_PointType* PointTable, SPL_PointType* Out, int32_t Steps);
+
+// Point i of a sampled path: the first point for i below 0, the last for i
+// past the end. An empty table gives its first slot (zero unless written).
+const SPL_TPoint& SPL_PointAt(const SPL_PointType* table, int64_t i);

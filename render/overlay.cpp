@@ -26,3 +26,7 @@ int DrawOverlayQuad(uint32_t k) {
   glPopMatrix();
   return 0;
 }
+
+void DrawFlashSince(uint32_t mark, uint32_t divisor, uint32_t position) {
+  if (position >= mark) DrawOverlayQuad((position - mark) / divisor);
+}

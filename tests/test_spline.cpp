@@ -117,3 +117,19 @@ TEST_F(Spline, DamagedInputsEndWithoutHangingOrOverrunning) {
   EXPECT_TRUE(SPL_Generate(in.get(), out.get(), 0));  // one sample per segment
   EXPECT_EQ(out->NumPoints, 5);
 }
+
+TEST_F(Spline, PointsPastEitherEndHoldTheEndPoints) {
+  SetPoints({{0, 0, 0}, {3, 0, 0}, {6, 0, 0}, {9, 0, 0}});
+  ASSERT_TRUE(SPL_Generate(in.get(), out.get(), 10));
+  ASSERT_EQ(out->NumPoints, 10);
+  EXPECT_EQ(&SPL_PointAt(out.get(), -1), &out->Point[0]);
+  EXPECT_EQ(&SPL_PointAt(out.get(), INT64_MIN), &out->Point[0]);
+  EXPECT_EQ(&SPL_PointAt(out.get(), 4), &out->Point[4]);
+  EXPECT_EQ(&SPL_PointAt(out.get(), 10), &out->Point[9]);
+  EXPECT_EQ(&SPL_PointAt(out.get(), INT64_MAX), &out->Point[9]);
+
+  auto empty = std::make_unique<SPL_PointType>();  // a path never generated
+  EXPECT_EQ(&SPL_PointAt(empty.get(), 5), &empty->Point[0]);
+  empty->NumPoints = 123456;  // a damaged count never reaches past the table
+  EXPECT_EQ(&SPL_PointAt(empty.get(), 20000), &empty->Point[9999]);
+}
