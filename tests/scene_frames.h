@@ -4,6 +4,7 @@
 
 #include "models/mesh.h"
 #include "platform/show_seam.h"
+#include "render/overlay.h"
 #include "render/text.h"
 #include "render/tga.h"
 #include "tests/support/show_data.h"
@@ -14,26 +15,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
-
-// Pixel tests need the real model loader and texture reader (and, for
-// captions, the outline font). Until those are in the tree their stand-ins
-// load nothing, and such tests skip themselves saying what they wait for.
-inline bool LoaderAndTexturesAreReal() {
-  static QTL_3DObject probe;
-  ScratchDir dir;
-  dir.Write("Data/probe.3ds", Make3DSCube(1.0f));
-  dir.Write("Data/probe.tga", MakeSolidTGA(8, 8, 1, 2, 3));
-  TextureImage texture = {};
-  const bool real = QTL_3DSMain("Data\\probe.3ds", &probe) && probe.NumTriangles == 12 &&
-                    LoadTGA(&texture, "Data\\probe.tga");
-  FreeTexturePixels(&texture);
-  return real;
-}
-#define REQUIRE_REAL_LOADERS() \
-  if (!LoaderAndTexturesAreReal()) GTEST_SKIP() << "waits for the model loader and the TGA reader"
-#define REQUIRE_REAL_FONT()                 \
-  if (BuildFont(), FontAdvance('A') <= 0) \
-  GTEST_SKIP() << "waits for the outline font"
 
 // Draws one frame of a scene at stream position `p` and scene time `a`, twice,
 // as the show does frame after frame: the second frame starts from the state
@@ -50,6 +31,20 @@ void DrawSceneFrame(Render render, uint32_t p, int32_t a) {
     glPopMatrix();
   }
   SeamReleaseStreamPosition();
+}
+
+// One frame the way the timeline brackets a scene, after a frame that ended
+// as every frame of the show does: with a (spent) flash quad, which leaves
+// blending off and the colour white. The position stays pinned.
+template <typename Render>
+void DrawAfterAFlash(Render render, uint32_t p, int32_t a) {
+  DrawOverlayQuad(1000);
+  SeamPinStreamPosition(p);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+  glPushMatrix();
+  render(a);
+  glPopMatrix();
 }
 
 // What every scene must leave behind: no texturing, lighting, colour material,

@@ -8,6 +8,7 @@
 #include "platform/show_seam.h"
 #include "render/overlay.h"
 #include "tests/lookat_spy.h"
+#include "tests/scene_frames.h"
 #include "tests/support/show_data.h"
 
 #include <GL/gl.h>
@@ -38,17 +39,7 @@ class CastleScene : public HeadlessGL {
   }
   bool LoadAfterTitle() { return LoadTitleScene() && LoadCastleScene(); }
 
-  // One frame the way the timeline brackets the scene. In the show the frame
-  // before always ends with a flash quad: blending off, colour white.
-  static void Draw(uint32_t position, int32_t t) {
-    DrawOverlayQuad(1000);
-    SeamPinStreamPosition(position);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glLoadIdentity();
-    glPushMatrix();
-    RenderCastleScene(t);
-    glPopMatrix();
-  }
+  static void Draw(uint32_t position, int32_t t) { DrawAfterAFlash(RenderCastleScene, position, t); }
 
   // Light 0's position: set under the identity, it is the camera's eye.
   static SPL_TPoint Light() {
@@ -217,24 +208,10 @@ TEST_F(CastleScene, LeavesLightingTexturingAndFogOff) {
     glEnable(GL_CULL_FACE);
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
-    GLint depthBefore = 0, depthAfter = 0;
-    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depthBefore);
-    Draw(position, 9000);
-    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depthAfter);
-    EXPECT_EQ(depthAfter, depthBefore);
+    ExpectRenderLeavesStateClean(RenderCastleScene, position, 9000);
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
     EXPECT_FALSE(glIsEnabled(GL_LIGHT0));
     EXPECT_TRUE(glIsEnabled(GL_LIGHT1)) << "the start-up light is never switched off";
-    EXPECT_FALSE(glIsEnabled(GL_COLOR_MATERIAL));
-    EXPECT_FALSE(glIsEnabled(GL_FOG));
-    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
-    // The matrix the timeline pushed comes back unchanged.
-    float m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(m[i], (i % 5 == 0) ? 1.0f : 0.0f);
   }
 }
 

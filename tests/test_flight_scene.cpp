@@ -6,6 +6,7 @@
 #include "platform/show_seam.h"
 #include "render/overlay.h"
 #include "tests/lookat_spy.h"
+#include "tests/scene_frames.h"
 #include "tests/support/show_data.h"
 
 #include <GL/gl.h>
@@ -31,17 +32,7 @@ class FlightScene : public HeadlessGL {
     HeadlessGL::TearDown();
   }
 
-  // One frame the way the timeline brackets the scene. In the show the frame
-  // before always ends with a flash quad: blending off, colour white.
-  static void Draw(uint32_t position, int32_t t) {
-    DrawOverlayQuad(1000);
-    SeamPinStreamPosition(position);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glLoadIdentity();
-    glPushMatrix();
-    RenderFlightScene(t);
-    glPopMatrix();
-  }
+  static void Draw(uint32_t position, int32_t t) { DrawAfterAFlash(RenderFlightScene, position, t); }
 
   // The eye of the one camera set in a phase-B frame at scene time t.
   static LookAtCall CameraAt(int32_t t) {
@@ -151,20 +142,8 @@ TEST_F(FlightScene, EitherPhaseLeavesTexturingBlendingAndCullingOff) {
     glEnable(GL_CULL_FACE);
     glEnable(GL_LIGHTING);
     glEnable(GL_COLOR_MATERIAL);
-    GLint depthBefore = 0, depthAfter = 0;
-    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depthBefore);
-    Draw(position, 6000);
-    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depthAfter);
-    EXPECT_EQ(depthAfter, depthBefore) << "at " << position;
+    ExpectRenderLeavesStateClean(RenderFlightScene, position, 6000);
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
-    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
-    EXPECT_FALSE(glIsEnabled(GL_COLOR_MATERIAL));
-    float m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(m[i], (i % 5 == 0) ? 1.0f : 0.0f);
   }
 }
 

@@ -60,7 +60,6 @@ TEST_F(HandScene, AMissingHandModelShowsItsBox) {
 }
 
 TEST_F(HandScene, LoadsItsModelSilently) {
-  REQUIRE_REAL_LOADERS();
   ScratchDir dir;
   WriteTinyShowData(dir);
   EXPECT_TRUE(LoadHandScene());
@@ -71,7 +70,6 @@ TEST_F(HandScene, LoadsItsModelSilently) {
 // until one read succeeds; then never again. Each successful read makes one
 // texture name, so the names handed out tell how often it was read.
 TEST_F(HandScene, ReadsItsTextureInFramesUntilOneReadSucceeds) {
-  REQUIRE_REAL_LOADERS();
   ScratchDir dir;
   LoadTinyScenes(dir, false);
   std::filesystem::remove("Data/pincho1.tga");
@@ -109,7 +107,6 @@ TEST_F(HandScene, EveryPoseLeavesTexturingLightingCullingAndBlendingOff) {
 // ---------------------------------------------------------------------------
 
 TEST_F(HandScene, FlashesOpenTheSceneAndMarkEveryPoseChange) {
-  REQUIRE_REAL_LOADERS();
   ScratchDir dir;
   LoadTinyScenes(dir, false);
   for (uint32_t mark : {5359744u, 5484160u, 5526144u, 5571712u, 5599984u, 5847360u, 5969152u, 6013952u, 6059264u,
@@ -130,7 +127,6 @@ TEST_F(HandScene, FlashesOpenTheSceneAndMarkEveryPoseChange) {
 // pose 2. Each frame is taken late in its pose, when the flash has mostly
 // faded (pose 0 after every flash).
 TEST_F(HandScene, PosesPlaceTheHandByStreamPosition) {
-  REQUIRE_REAL_LOADERS();
   ScratchDir dir;
   LoadTinyScenes(dir, false);
   double pose0 = 0, pose1 = 0, pose2 = 0, pose3 = 0;
@@ -152,7 +148,6 @@ TEST_F(HandScene, PosesPlaceTheHandByStreamPosition) {
 }
 
 TEST_F(HandScene, BackdropTurnsToTheGalaxyTextureUnderThePose2Flash) {
-  REQUIRE_REAL_LOADERS();
   ScratchDir dir;
   LoadTinyScenes(dir, true);
   // Both frames lie 28,031 and 28,032 bytes into the pose-2 flash (divisor

@@ -47,7 +47,6 @@ bool Centroid(const Frame& f, Rgb c, double* x, double* y) {
 // ---------------------------------------------------------------------------
 
 TEST_F(TitleScene, AMissingModelShowsItsBoxAndStopsTheLoad) {
-  REQUIRE_REAL_LOADERS();
   const struct {
     const char* file;
     const char* box;
@@ -73,7 +72,6 @@ TEST_F(TitleScene, AMissingModelShowsItsBoxAndStopsTheLoad) {
 }
 
 TEST_F(TitleScene, AMissingTextureFailsTheLoadSilently) {
-  REQUIRE_REAL_LOADERS();
   ScratchDir dir;
   WriteTinyShowData(dir);
   std::filesystem::remove("Data/Tio1.tga");
@@ -85,7 +83,6 @@ TEST_F(TitleScene, AMissingTextureFailsTheLoadSilently) {
 }
 
 TEST_F(TitleScene, LendsItsGalaxyAndTexturesOnceLoaded) {
-  REQUIRE_REAL_LOADERS();
   ScratchDir dir;
   LoadTinyTitle(dir, false);
   EXPECT_EQ(TitleGalaxyModel()->NumTriangles, 12);
@@ -121,7 +118,6 @@ TEST_F(TitleScene, EveryPictureLeavesTexturingLightingCullingAndBlendingOff) {
 // ---------------------------------------------------------------------------
 
 TEST_F(TitleScene, BackdropWearsNena1UntilTheGalaxyMarkAndGalaxyFromThen) {
-  REQUIRE_REAL_LOADERS();
   ScratchDir dir;
   LoadTinyTitle(dir, true);
   const Rgb nena1 = ShowDataColour("Data\\Nena1.tga"), galaxy = ShowDataColour("Data\\Galaxy.tga");
@@ -138,7 +134,6 @@ TEST_F(TitleScene, BackdropWearsNena1UntilTheGalaxyMarkAndGalaxyFromThen) {
 }
 
 TEST_F(TitleScene, EachFlashStartsWhiteAndFadesByItsDivisor) {
-  REQUIRE_REAL_LOADERS();
   ScratchDir dir;
   LoadTinyTitle(dir, true);
   const Rgb galaxy = ShowDataColour("Data\\Galaxy.tga");
@@ -163,7 +158,6 @@ TEST_F(TitleScene, EachFlashStartsWhiteAndFadesByItsDivisor) {
 // per second (half that on screen, in the half-scale frame), crossing after
 // 6.5 s.
 TEST_F(TitleScene, FacesSlideInFromEitherSideAndCross) {
-  REQUIRE_REAL_LOADERS();
   ScratchDir dir;
   LoadTinyTitle(dir, false);
   const Rgb tio = ShowDataColour("Data\\caratio1.tga"), tia = ShowDataColour("Data\\caratia1.tga");
@@ -192,7 +186,6 @@ std::vector<unsigned char> Pixels() { return HeadlessGLReadRGB(); }
 // The ride along the path: one point every 13 ms from 29.7 s, held at the
 // first point before and at the last point after.
 TEST_F(TitleScene, ThePathRideHoldsAtBothEndsOfThePath) {
-  REQUIRE_REAL_LOADERS();
   ScratchDir dir;
   LoadTinyTitle(dir, false);
   const uint32_t p = kMarkGalaxy + 300000;  // the ride, its flash faded
@@ -217,7 +210,7 @@ TEST_F(TitleScene, ThePathRideHoldsAtBothEndsOfThePath) {
 // then recedes one unit and fades 16 % per second; it is drawn before the
 // scene's zero too.
 TEST_F(TitleScene, TheFirstCaptionRecedesAndFades) {
-  REQUIRE_REAL_FONT();
+  ASSERT_NE(BuildFont(), 0) << "no outline font";
   int left, right, top, bottom, top0, bottom0;  // bright bounds, pixels
   DrawSceneFrame(RenderTitleScene, 150500, 0);  // wider than the screen: compare heights
   ASSERT_TRUE(Frame().BrightBounds(200, &left, &right, &top0, &bottom0));
