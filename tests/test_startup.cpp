@@ -38,3 +38,16 @@ TEST_F(StartUp, NoVideoGivesTheWindowBoxThenTheShowsOwn) {
   EXPECT_EQ(MessageBoxLog()[1].style, unsigned(MB_ICONEXCLAMATION));
   EXPECT_EQ(hMainWindow, nullptr);
 }
+
+TEST_F(StartUp, MissingDataGivesTheScenesBoxThenTheShowsOwnAndClosesTheWindow) {
+  // The working folder and the test binary's folder hold no Data.
+  EXPECT_EQ(WinMain(), 0);
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"Data\\Nena1.3ds not found!", "Loading error"}, {"Demo Init error...", "Ups!"}};
+  EXPECT_EQ(Boxes(), expected);
+  ASSERT_EQ(MessageBoxLog().size(), 2u);
+  EXPECT_EQ(MessageBoxLog()[0].style, unsigned(MB_SYSTEMMODAL | MB_ICONERROR));
+  EXPECT_EQ(MessageBoxLog()[1].style, unsigned(MB_ICONEXCLAMATION));
+  EXPECT_EQ(hMainWindow, nullptr);
+  EXPECT_EQ(hGLContext, nullptr);
+}
