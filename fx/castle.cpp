@@ -91,10 +91,6 @@ void FreeCastleScene() {
 // and on the last once the path is used up.
 static SPL_TPoint CameraPoint(int32_t t) { return SPL_PointAt(&CastleSPLCamPosTable, t / kMillisPerCamPoint); }
 
-static void DrawModel(const QTL_3DObject* obj, float posx, float posy, float posz, float roty) {
-  if (obj) QTL_DrawObjectTexture(obj, posx, posy, posz, 0.0f, roty, 0.0f);
-}
-
 // Objects 3 to 5: the castle pieces, still, at a tenth of their file units,
 // in the colour object 2 left behind.
 static void DrawCastlePiece(const QTL_3DObject* obj, const TextureImage& texture) {
@@ -102,7 +98,7 @@ static void DrawCastlePiece(const QTL_3DObject* obj, const TextureImage& texture
   glEnable(GL_TEXTURE_2D);
   glScalef(0.1f, 0.1f, 0.1f);
   glBindTexture(GL_TEXTURE_2D, texture.texID);
-  DrawModel(obj, 0.0f, 0.0f, 0.0f, 0.0f);
+  QTL_DrawObjectTexture(obj, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
   glDisable(GL_TEXTURE_2D);
   glPopMatrix();
 }
@@ -154,7 +150,7 @@ void RenderCastleScene(int32_t t) {
   glEnable(GL_TEXTURE_2D);
   glScalef(0.2f, 0.2f, 0.2f);
   glBindTexture(GL_TEXTURE_2D, CastleTexture[2].texID);
-  DrawModel(galaxy, 0.0f, 0.0f, 6.0f, s);
+  QTL_DrawObjectTexture(galaxy, 0.0f, 0.0f, 6.0f, 0.0f, s, 0.0f);
   glDisable(GL_TEXTURE_2D);
   glDisable(GL_COLOR_MATERIAL);
   glDisable(GL_LIGHTING);
@@ -168,7 +164,7 @@ void RenderCastleScene(int32_t t) {
   glScalef(0.1f, 0.1f, 0.1f);
   glColor4f(1.0f, 1.0f, 1.0f, 0.5f);
   glBindTexture(GL_TEXTURE_2D, CastleTexture[2].texID);
-  DrawModel(galaxy, 0.0f, 0.0f, 11.0f, float(1.8 * double(s)));
+  QTL_DrawObjectTexture(galaxy, 0.0f, 0.0f, 11.0f, 0.0f, float(1.8 * double(s)), 0.0f);
   glDisable(GL_BLEND);
   glDisable(GL_TEXTURE_2D);
   glDisable(GL_COLOR_MATERIAL);
