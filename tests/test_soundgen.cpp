@@ -1,9 +1,9 @@
 // The default soundtrack the build makes: the same bytes every time, long
 // enough for the whole show, and an accent heard on every cut and flash.
 #include "tests/support/gl_test.h"
+#include "tools/soundgen/mp3_decode.h"
 
 #include <gtest/gtest.h>
-#include <mpg123.h>
 
 #include <cmath>
 #include <cstdio>
@@ -39,27 +39,7 @@ struct Decoded {
 };
 
 static bool DecodeMp3(const std::string& path, Decoded* out) {
-  mpg123_init();
-  int error = 0;
-  mpg123_handle* decoder = mpg123_new(nullptr, &error);
-  if (!decoder) return false;
-  mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
-  int encoding = 0;
-  bool ok = mpg123_open(decoder, path.c_str()) == MPG123_OK &&
-            mpg123_getformat(decoder, &out->rate, &out->channels, &encoding) == MPG123_OK &&
-            encoding == MPG123_ENC_SIGNED_16;
-  while (ok) {
-    unsigned char buffer[16384];
-    size_t bytes = 0;
-    const int result = mpg123_read(decoder, buffer, sizeof buffer, &bytes);
-    const int16_t* samples = reinterpret_cast<const int16_t*>(buffer);
-    out->pcm.insert(out->pcm.end(), samples, samples + bytes / 2);
-    if (result == MPG123_DONE) break;
-    ok = result == MPG123_OK || result == MPG123_NEW_FORMAT;
-  }
-  mpg123_close(decoder);
-  mpg123_delete(decoder);
-  return ok;
+  return DecodeMp3(path.c_str(), &out->pcm, &out->rate, &out->channels);
 }
 
 static std::vector<char> ReadAll(const std::string& path) {

@@ -17,8 +17,8 @@
 #include "platform/bass.h"
 #include "platform/bass_probe.h"
 #include "platform/png_file.h"
+#include "tools/soundgen/mp3_decode.h"
 
-#include <mpg123.h>
 
 #include <algorithm>
 #include <atomic>
@@ -39,38 +39,13 @@ static const uint32_t kMarks[] = {
     9233408, 9260864, 9293488, 9323624, 9352320, 9387760, 9389696, 10475858, 11575424, 11750424,
 };
 
-static bool Decode(const char* path, std::vector<int16_t>* pcm, long* rate, int* channels) {
-  mpg123_init();
-  int error = 0;
-  mpg123_handle* decoder = mpg123_new(nullptr, &error);
-  if (!decoder) return false;
-  mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
-  int encoding = 0;
-  bool ok = mpg123_open(decoder, path) == MPG123_OK && mpg123_getformat(decoder, rate, channels, &encoding) == MPG123_OK;
-  if (ok) {
-    mpg123_format_none(decoder);
-    mpg123_format(decoder, *rate, *channels, MPG123_ENC_SIGNED_16);
-    unsigned char buffer[16384];
-    for (;;) {
-      size_t bytes = 0;
-      const int result = mpg123_read(decoder, buffer, sizeof buffer, &bytes);
-      const int16_t* samples = reinterpret_cast<const int16_t*>(buffer);
-      pcm->insert(pcm->end(), samples, samples + bytes / 2);
-      if (result != MPG123_OK && result != MPG123_NEW_FORMAT) break;
-    }
-  }
-  mpg123_close(decoder);
-  mpg123_delete(decoder);
-  return ok;
-}
-
 static int CommandDecode(const char* path) {
   std::vector<int16_t> pcm;
   long rate = 0;
   int channels = 0;
   pcm.reserve(size_t(136 * 22050 * 2));
   const auto start = std::chrono::steady_clock::now();
-  if (!Decode(path, &pcm, &rate, &channels)) {
+  if (!DecodeMp3(path, &pcm, &rate, &channels)) {
     std::fprintf(stderr, "soundcheck: cannot decode %s\n", path);
     return 1;
   }
@@ -117,7 +92,7 @@ static int CommandPicture(const char* path, const char* output, double from, dou
   std::vector<int16_t> pcm;
   long rate = 0;
   int channels = 0;
-  if (!Decode(path, &pcm, &rate, &channels)) {
+  if (!DecodeMp3(path, &pcm, &rate, &channels)) {
     std::fprintf(stderr, "soundcheck: cannot decode %s\n", path);
     return 1;
   }

@@ -1,0 +1,30 @@
+#include "tools/soundgen/mp3_decode.h"
+
+#include <mpg123.h>
+
+bool DecodeMp3(const char* path, std::vector<int16_t>* pcm, long* rate, int* channels) {
+  if (mpg123_init() != MPG123_OK) return false;
+  int error = 0;
+  mpg123_handle* decoder = mpg123_new(nullptr, &error);
+  if (!decoder) return false;
+  mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
+  int encoding = 0;
+  bool ok = mpg123_open(decoder, path) == MPG123_OK &&
+            mpg123_getformat(decoder, rate, channels, &encoding) == MPG123_OK;
+  if (ok) {
+    mpg123_format_none(decoder);
+    mpg123_format(decoder, *rate, *channels, MPG123_ENC_SIGNED_16);
+  }
+  while (ok) {
+    unsigned char buffer[16384];
+    size_t bytes = 0;
+    const int result = mpg123_read(decoder, buffer, sizeof buffer, &bytes);
+    const int16_t* samples = reinterpret_cast<const int16_t*>(buffer);
+    pcm->insert(pcm->end(), samples, samples + bytes / 2);
+    if (result == MPG123_DONE) break;
+    ok = result == MPG123_OK || result == MPG123_NEW_FORMAT;
+  }
+  mpg123_close(decoder);
+  mpg123_delete(decoder);
+  return ok;
+}
