@@ -18,6 +18,14 @@ Pose PoseAt(Vec3 at) {
 
 static constexpr float kRadPerDeg = 3.14159265358979f / 180.0f;
 
+Pose PoseScaled(float factor) {
+  Pose p;
+  p.cx = {factor, 0, 0};
+  p.cy = {0, factor, 0};
+  p.cz = {0, 0, factor};
+  return p;
+}
+
 Pose PoseRotX(float degrees, Vec3 at) {
   const float c = std::cos(degrees * kRadPerDeg), s = std::sin(degrees * kRadPerDeg);
   Pose p;

@@ -25,6 +25,7 @@ struct Pose {
   Vec3 Apply(Vec3 p) const { return cx * p.x + cy * p.y + cz * p.z + at; }
 };
 Pose PoseAt(Vec3 at);
+Pose PoseScaled(float factor);  // uniform, about the origin
 Pose PoseRotX(float degrees, Vec3 at = {0, 0, 0});
 Pose PoseRotY(float degrees, Vec3 at = {0, 0, 0});
 Pose PoseRotZ(float degrees, Vec3 at = {0, 0, 0});

@@ -225,11 +225,7 @@ Mesh BuildMano1() {
   AddTube(m, {{{0, -3.5f, 0}, 2.6f}, {{0, -7.0f, 0}, 2.2f}, {{0, -10.0f, 0}, 2.35f}}, 12, atlas::kSkin, true, 0.75f);
   AddTube(m, {{{0, -9.0f, 0}, 3.0f}, {{0, -12.5f, 0}, 3.15f}, {{0, -16.0f, 0}, 3.25f}}, 14, atlas::kCloth, true, 0.85f);
   // A quarter larger than life-size for a figure, so it fills the scene.
-  Pose grow;
-  grow.cx = {1.25f, 0, 0};
-  grow.cy = {0, 1.25f, 0};
-  grow.cz = {0, 0, 1.25f};
   Mesh hand;
-  Append(hand, m, grow);
+  Append(hand, m, PoseScaled(1.25f));
   return hand;
 }

@@ -72,12 +72,8 @@ Mesh BuildFly() {
   }
   AddSurface(m, {{0, 5.6f, -11.8f}, 3.0f, 0.4f}, {{0, 11.0f, -15.2f}, 1.3f, 0.15f}, true, false, 10, 4, atlas::kFin);
   // A little larger, for the flight's circling camera.
-  Pose grow;
-  grow.cx = {1.15f, 0, 0};
-  grow.cy = {0, 1.15f, 0};
-  grow.cz = {0, 0, 1.15f};
   Mesh fly;
-  Append(fly, m, grow);
+  Append(fly, m, PoseScaled(1.15f));
   return fly;
 }
 
