@@ -1,6 +1,6 @@
 #include "app/clock.h"
 
-#include "platform/perf_counter.h"
+#include "app/time_sources.h"
 
 #include <cstdint>
 #include <cstring>
@@ -18,14 +18,14 @@ static struct {
 
 void TimerInit() {
   std::memset(&timer, 0, sizeof timer);
-  if (!QueryPerformanceFrequency(&timer.countsPerSecond)) {
+  if (!TimeSources().counterFrequency(&timer.countsPerSecond)) {
     timer.usePerformanceCounter = false;
-    timer.startMillis = timeGetTime();
+    timer.startMillis = TimeSources().millisecondTimer();
     timer.secondsPerCount = 0.001f;
     timer.countsPerSecond = 1000;
     return;
   }
-  QueryPerformanceCounter(&timer.startCount);
+  TimeSources().counter(&timer.startCount);
   timer.usePerformanceCounter = true;
   // Rounded to single precision on purpose: the clock is scaled by the float
   // nearest to 1 / frequency, not by the exact ratio.
@@ -35,12 +35,12 @@ void TimerInit() {
 float TimerGetTime() {
   if (timer.usePerformanceCounter) {
     int64_t now = 0;
-    QueryPerformanceCounter(&now);
+    TimeSources().counter(&now);
     const int64_t elapsed = now - timer.startCount;
     return float(double(elapsed) * double(timer.secondsPerCount) * 1000.0);
   }
   // Unsigned 32-bit difference, so a wrap of the timer between start and now
   // still gives the right elapsed time.
-  const uint32_t elapsed = timeGetTime() - timer.startMillis;
+  const uint32_t elapsed = TimeSources().millisecondTimer() - timer.startMillis;
   return float(double(uint64_t(elapsed)) * double(timer.secondsPerCount) * 1000.0);
 }

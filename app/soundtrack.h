@@ -3,6 +3,7 @@
 // show's master clock.
 #pragma once
 
+#include "app/time_sources.h"
 #include "platform/bass.h"
 
 extern HSTREAM BSS_Stream;  // the soundtrack stream; 0 until created
@@ -14,4 +15,4 @@ void BBS_Close();                      // stop output, free the stream
 
 // The stream position now, in bytes (88,200 per second). Read afresh at every
 // test: never cache it.
-inline uint32_t StreamPosition() { return BASS_ChannelGetPosition(BSS_Stream); }
+inline uint32_t StreamPosition() { return TimeSources().streamPosition(BSS_Stream); }

@@ -15,7 +15,6 @@
 #include "platform/bass.h"
 
 #include "platform/bass_probe.h"
-#include "platform/show_seam.h"
 #include "platform/win_files.h"
 
 #include <SDL.h>
@@ -376,11 +375,6 @@ BOOL BASS_StreamPlay(HSTREAM handle, BOOL, DWORD) {
 }
 
 DWORD BASS_ChannelGetPosition(DWORD handle) {
-  uint32_t pinned = 0;
-  if (SeamPinnedStreamPosition(&pinned)) {
-    Bass.error = BASS_OK;
-    return pinned;
-  }
   // Errors answer -1, as the library does: past every mark, so a show
   // without its clock ends instead of waiting forever on a black screen.
   if (!Bass.initialised) {

@@ -1,9 +1,10 @@
 // The audio layer: error codes, the position on SDL's dummy driver (real
 // time), and the position paced by a simulated sound card, where every
 // callback's time is chosen by the test.
+#include "app/time_sources.h"
 #include "platform/bass.h"
 #include "platform/bass_probe.h"
-#include "platform/show_seam.h"
+#include "tools/kit/show_seam.h"
 #include "tests/support/gl_test.h"
 #include "tools/soundgen/mp3_encode.h"
 
@@ -83,15 +84,15 @@ TEST(Bass, ReportsFilesHandlesAndSecondInit) {
 
 TEST(Bass, PinnedPositionWinsWithOrWithoutStream) {
   SeamPinStreamPosition(5359744);
-  EXPECT_EQ(BASS_ChannelGetPosition(0), 5359744u);  // no library, no stream
+  EXPECT_EQ(TimeSources().streamPosition(0), 5359744u);  // no library, no stream
   ScratchDir dir;
   dir.Write("song.mp3", ToneMp3(22050, 2, 0.5));
   ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr));
   const HSTREAM stream = BASS_StreamCreateFile(0, "song.mp3", 0, 0, 0x20000);
   ASSERT_TRUE(BASS_StreamPlay(stream, 0, 4));
-  EXPECT_EQ(BASS_ChannelGetPosition(stream), 5359744u);
+  EXPECT_EQ(TimeSources().streamPosition(stream), 5359744u);
   SeamReleaseStreamPosition();
-  EXPECT_LT(BASS_ChannelGetPosition(stream), 88200u);
+  EXPECT_LT(TimeSources().streamPosition(stream), 88200u);
 }
 
 // Dummy driver: real time, whatever the file's rate, and on past its end.

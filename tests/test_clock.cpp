@@ -1,8 +1,8 @@
 // The demo clock: both counter paths, the timer's wrap-around, and the pinned
 // moments the offline tool renders.
 #include "app/clock.h"
-#include "platform/perf_counter.h"
-#include "platform/show_seam.h"
+#include "app/time_sources.h"
+#include "tools/kit/show_seam.h"
 
 #include <gtest/gtest.h>
 
@@ -11,17 +11,22 @@
 
 static uint32_t FakeMillis = 0;
 static uint32_t ReadFakeMillis() { return FakeMillis; }
+static bool NoCounter(int64_t* value) {
+  *value = 0;
+  return false;
+}
 
+// A machine without a performance counter, its millisecond timer set by hand.
 class FallbackClock : public ::testing::Test {
  protected:
   void SetUp() override {
-    PerfCounterSimulateMissing(true);
-    TimeGetTimeSetSource(ReadFakeMillis);
+    ShowTimeSources sources = RealTimeSources();
+    sources.counterFrequency = NoCounter;
+    sources.counter = NoCounter;
+    sources.millisecondTimer = ReadFakeMillis;
+    SetTimeSources(&sources);
   }
-  void TearDown() override {
-    PerfCounterSimulateMissing(false);
-    TimeGetTimeSetSource(nullptr);
-  }
+  void TearDown() override { SetTimeSources(nullptr); }
 };
 
 TEST(Clock, ReadsZeroBeforeInit) { EXPECT_EQ(TimerGetTime(), 0.0f); }

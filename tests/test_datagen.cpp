@@ -7,7 +7,7 @@
 
 #include "models/mesh.h"
 #include "platform/msgbox.h"
-#include "platform/show_seam.h"
+#include "tools/kit/show_seam.h"
 #include "render/text.h"
 #include "render/tga.h"
 #include "show/timeline.h"

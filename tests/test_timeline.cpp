@@ -4,7 +4,7 @@
 // through the timeline's test hook.
 #include "platform/crt_rand.h"
 #include "platform/msgbox.h"
-#include "platform/show_seam.h"
+#include "tools/kit/show_seam.h"
 #include "show/timeline.h"
 #include "show/timeline_hook.h"
 #include "tests/support/gl_test.h"

@@ -2,7 +2,7 @@
 // projection on resize, the baseline GL state, and switching between full
 // screen and window without losing textures.
 #include "app/window.h"
-#include "platform/headless_gl.h"
+#include "tools/kit/headless_gl.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
 #include "tests/support/gl_test.h"

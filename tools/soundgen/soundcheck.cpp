@@ -16,7 +16,7 @@
 // drivers (by the monotonic clock), and the rate line is what counts.
 #include "platform/bass.h"
 #include "platform/bass_probe.h"
-#include "platform/png_file.h"
+#include "tools/kit/png_file.h"
 #include "tools/soundgen/mp3_decode.h"
 
 

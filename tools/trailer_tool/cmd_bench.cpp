@@ -7,7 +7,7 @@
 #include "tools/trailer_tool/commands.h"
 #include "tools/trailer_tool/show_moment.h"
 
-#include "platform/show_seam.h"
+#include "tools/kit/show_seam.h"
 #include "show/timeline.h"
 
 #include <GL/gl.h>

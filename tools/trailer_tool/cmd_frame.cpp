@@ -2,7 +2,7 @@
 #include "tools/trailer_tool/commands.h"
 #include "tools/trailer_tool/show_moment.h"
 
-#include "platform/png_file.h"
+#include "tools/kit/png_file.h"
 
 #include <cerrno>
 #include <cmath>

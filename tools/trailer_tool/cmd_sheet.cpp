@@ -4,7 +4,7 @@
 #include "tools/trailer_tool/commands.h"
 #include "tools/trailer_tool/show_moment.h"
 
-#include "platform/png_file.h"
+#include "tools/kit/png_file.h"
 #include "tools/datagen/bitmap_font.h"
 
 #include <cstdio>

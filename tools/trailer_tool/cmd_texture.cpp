@@ -2,8 +2,8 @@
 // show hands it to OpenGL, PNG row i = buffer row i (texture row t = i).
 #include "tools/trailer_tool/commands.h"
 
-#include "platform/headless_gl.h"
-#include "platform/png_file.h"
+#include "tools/kit/headless_gl.h"
+#include "tools/kit/png_file.h"
 #include "render/tga.h"
 
 #include <cstdio>

@@ -1,8 +1,8 @@
 #include "tools/trailer_tool/show_moment.h"
 
 #include "app/window.h"
-#include "platform/headless_gl.h"
-#include "platform/show_seam.h"
+#include "tools/kit/headless_gl.h"
+#include "tools/kit/show_seam.h"
 #include "render/text.h"
 #include "show/timeline.h"
 

@@ -1,6 +1,7 @@
-#include "platform/show_seam.h"
+#include "tools/kit/show_seam.h"
 
 #include "app/clock.h"
+#include "app/time_sources.h"
 
 #include <cmath>
 
@@ -11,28 +12,49 @@ static struct {
   int64_t counter = 0;        // nanoseconds
 } Pins;
 
+static uint32_t PinnedOrRealPosition(uint32_t stream) {
+  return Pins.positionPinned ? Pins.position : RealTimeSources().streamPosition(stream);
+}
+
+static bool PinnedOrRealCounter(int64_t* count) {
+  if (!Pins.counterPinned) return RealTimeSources().counter(count);
+  *count = Pins.counter;
+  return true;
+}
+
+// The show reads through the pins while either is set, and through the real
+// sources once both are released.
+static void InstallPins() {
+  if (!Pins.positionPinned && !Pins.counterPinned) {
+    SetTimeSources(nullptr);
+    return;
+  }
+  ShowTimeSources sources = RealTimeSources();
+  sources.streamPosition = PinnedOrRealPosition;
+  sources.counter = PinnedOrRealCounter;
+  SetTimeSources(&sources);
+}
+
 void SeamPinStreamPosition(uint32_t bytes) {
   Pins.positionPinned = true;
   Pins.position = bytes;
+  InstallPins();
 }
 
-void SeamReleaseStreamPosition() { Pins.positionPinned = false; }
-
-bool SeamPinnedStreamPosition(uint32_t* bytes) {
-  if (Pins.positionPinned) *bytes = Pins.position;
-  return Pins.positionPinned;
+void SeamReleaseStreamPosition() {
+  Pins.positionPinned = false;
+  InstallPins();
 }
 
 void SeamPinCounter(int64_t nanoseconds) {
   Pins.counterPinned = true;
   Pins.counter = nanoseconds;
+  InstallPins();
 }
 
-void SeamReleaseCounter() { Pins.counterPinned = false; }
-
-bool SeamPinnedCounter(int64_t* nanoseconds) {
-  if (Pins.counterPinned) *nanoseconds = Pins.counter;
-  return Pins.counterPinned;
+void SeamReleaseCounter() {
+  Pins.counterPinned = false;
+  InstallPins();
 }
 
 int64_t SeamCounterForMillis(double millis) {

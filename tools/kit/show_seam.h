@@ -1,11 +1,11 @@
 // The seam through which offline tools and tests decide what the show reads
 // as "now".
 //
-// The show reads two things each frame: the soundtrack's stream position
-// (BASS_ChannelGetPosition) and the demo clock (TimerGetTime, which reads the
-// performance counter). Pinning either makes it answer a fixed value until it
-// is released, whether or not a soundtrack is playing; the show's code cannot
-// tell the difference. Main thread only.
+// The show reads two things each frame through its table of time sources
+// (app/time_sources.h): the soundtrack's stream position and the performance
+// counter behind the demo clock. Pinning either makes it answer a fixed value
+// until it is released, whether or not a soundtrack is playing; the show's
+// code cannot tell the difference. Main thread only.
 #pragma once
 
 #include <cstdint>
@@ -13,13 +13,11 @@
 // Stream position, in bytes of decoded audio (88,200 per second).
 void SeamPinStreamPosition(uint32_t bytes);
 void SeamReleaseStreamPosition();
-bool SeamPinnedStreamPosition(uint32_t* bytes);  // true while pinned
 
 // Performance counter, in nanoseconds. Pin it at 0, call TimerInit, then pin
 // it at SeamCounterForMillis(ms) and TimerGetTime reads `ms` (never less).
 void SeamPinCounter(int64_t nanoseconds);
 void SeamReleaseCounter();
-bool SeamPinnedCounter(int64_t* nanoseconds);
 int64_t SeamCounterForMillis(double millis);
 
 // Both at once, for rendering the frame of one moment of the show: pins the

@@ -1,4 +1,4 @@
-#include "platform/png_file.h"
+#include "tools/kit/png_file.h"
 
 #include <png.h>
 

@@ -1,0 +1,30 @@
+// Where the show's "now" comes from: the soundtrack's stream position and the
+// counters behind the demo clock. The show reads them through this table only.
+// The real sources are the audio layer and the monotonic clock; offline tools
+// and tests install their own (a pinned moment, a machine without a
+// performance counter) and the show's code cannot tell the difference.
+//
+// Main thread only: install a table before the reads it is meant for.
+#pragma once
+
+#include <cstdint>
+
+struct ShowTimeSources {
+  // Bytes of decoded soundtrack heard now (88,200 per second) on `stream`.
+  uint32_t (*streamPosition)(uint32_t stream);
+  // The performance counter: counts per second, and the count now (counts
+  // since an arbitrary zero). Both false on a machine that has none.
+  bool (*counterFrequency)(int64_t* countsPerSecond);
+  bool (*counter)(int64_t* count);
+  // The millisecond timer of the fallback clock; wraps around at 2^32.
+  uint32_t (*millisecondTimer)();
+};
+
+// The table in force.
+const ShowTimeSources& TimeSources();
+
+// Puts `sources` in force (copied); nullptr puts the real sources back.
+void SetTimeSources(const ShowTimeSources* sources);
+
+// The real sources, for a table that replaces only some of them.
+const ShowTimeSources& RealTimeSources();
