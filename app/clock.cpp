@@ -44,3 +44,10 @@ float TimerGetTime() {
   const uint32_t elapsed = TimeSources().millisecondTimer() - timer.startMillis;
   return float(double(uint64_t(elapsed)) * double(timer.secondsPerCount) * 1000.0);
 }
+
+void TimerAdvance(float millis) {
+  if (timer.usePerformanceCounter)
+    timer.startCount -= int64_t(double(millis) / 1000.0 * double(timer.countsPerSecond));
+  else
+    timer.startMillis -= uint32_t(int64_t(millis));
+}

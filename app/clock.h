@@ -8,5 +8,9 @@
 // Starts the clock; called right after playback starts.
 void TimerInit();
 
+// Moves the clock's zero `millis` earlier: a show started partway reads the
+// clock the whole show would read at that moment.
+void TimerAdvance(float millis);
+
 // Milliseconds since TimerInit, as a 32-bit float. Before TimerInit: 0.
 float TimerGetTime();

@@ -10,6 +10,7 @@ HSTREAM BSS_Stream = 0;  // the soundtrack stream; 0 until created
 static const DWORD kBassVersion = 0x80000;  // 0.8
 static const DWORD kStreamFlags = 0x20000;
 static const char kSongFile[] = "TrailerLOW.mp3";
+static int AudioOffsetMillis = 0;  // how much later the sound is heard than reported
 
 // The library's error texts by code, -1 to 30; null where a code has none.
 // The spelling is the one users have always seen.
@@ -85,3 +86,5 @@ void BBS_Close() {
   BASS_Stop();
   BASS_StreamFree(BSS_Stream);
 }
+
+void BSS_SetAudioOffset(int milliseconds) { AudioOffsetMillis = milliseconds; }

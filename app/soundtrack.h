@@ -13,6 +13,11 @@ bool BSS_LoadSong(const char* Filename);
 void BError();                         // box for the library's last error code
 void BBS_Close();                      // stop output, free the stream
 
+// Outputs the sound server cannot measure (Bluetooth headphones, AV
+// receivers) play later than it reports: the picture waits `milliseconds`
+// longer for the sound (negative: less). Before playback.
+void BSS_SetAudioOffset(int milliseconds);
+
 // The stream position now, in bytes (88,200 per second). Read afresh at every
 // test: never cache it.
 inline uint32_t StreamPosition() { return TimeSources().streamPosition(BSS_Stream); }

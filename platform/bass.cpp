@@ -37,6 +37,7 @@ static const int kOutputBytesPerFrame = 4;        // 16-bit stereo
 static const int64_t kNanosPerSecond = 1000000000;
 
 // Codes beyond those the header names.
+static const int kErrorPosition = 7;      // "Invalif playback position"
 static const int kErrorNoChannel = 18;    // "Can't get a free channel"
 static const int kErrorIllegalParam = 20;
 static const int kErrorDevice = 23;       // "Illegal device number"
@@ -50,6 +51,7 @@ struct Stream {
   int fileChannels = 0;
   bool playing = false;                   // read by the audio thread under the device lock
   bool endOfFile = false;                 // audio thread once playing
+  uint32_t startBytes = 0;                // stream position where playback starts
   uint64_t fileFramesDecoded = 0;         // audio thread once playing
 };
 
@@ -390,7 +392,23 @@ DWORD BASS_ChannelGetPosition(DWORD handle) {
   Clock.lastHeard = heard;
   Bass.error = BASS_OK;
   // Unsigned 32 bits, wrapping like the library's DWORD.
-  return DWORD(uint64_t(heard) * kPositionBytesPerSecond / uint64_t(Bass.deviceRate));
+  return DWORD(Bass.stream.startBytes + uint64_t(heard) * kPositionBytesPerSecond / uint64_t(Bass.deviceRate));
+}
+
+BOOL BASS_ChannelSetPosition(DWORD handle, DWORD bytes) {
+  if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
+  if (!handle || handle != Bass.stream.handle) return Fail(BASS_ERROR_HANDLE);
+  Stream& stream = Bass.stream;
+  // Only before playback: the stream is played once, from where it was set.
+  if (stream.playing) return Fail(kErrorPosition);
+  const off_t fileFrame = off_t(int64_t(bytes) * stream.fileRate / kPositionBytesPerSecond);
+  if (mpg123_seek(stream.decoder, fileFrame, SEEK_SET) < 0) return Fail(kErrorPosition);
+  SDL_AudioStreamClear(stream.converter);
+  stream.endOfFile = false;
+  stream.fileFramesDecoded = uint64_t(fileFrame);
+  stream.startBytes = bytes;
+  DecodeAhead(stream, kDecodeAheadFrames);
+  return Succeed();
 }
 
 BOOL BASS_Stop() {

@@ -37,5 +37,8 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD le
 int BASS_ErrorGetCode();  // code of the last call, 0 when it succeeded
 BOOL BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD flags);
 DWORD BASS_ChannelGetPosition(DWORD handle);  // stream bytes; see above
+// Before playback only: playback starts at `bytes` of the stream, and the
+// position counts on from there.
+BOOL BASS_ChannelSetPosition(DWORD handle, DWORD bytes);
 BOOL BASS_Stop();
 BOOL BASS_StreamFree(HSTREAM handle);
