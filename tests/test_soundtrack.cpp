@@ -3,7 +3,7 @@
 #include "app/main_loop.h"
 #include "app/soundtrack.h"
 #include "app/window.h"
-#include "platform/bass_probe.h"
+#include "tools/kit/audio_kit.h"
 #include "platform/msgbox.h"
 #include "tests/support/gl_test.h"
 #include "tools/soundgen/mp3_encode.h"
@@ -66,18 +66,26 @@ TEST_F(Soundtrack, BErrorShowsTheTableTextsAndNothingElse) {
       {29, "No hardware voices available"},
       {30, "Synchronizers have been disabled"},
   };
+  // Each code as an output that fails to open reports it.
   for (const auto& [code, text] : shown) {
     MessageBoxStartRecording();
-    BassProbeSetError(code);
+    AudioUseOutput(KitSimulatedOutput(code));
+    BASS_Init(-1, 44100, 0, nullptr);
     BError();
     ExpectBoxes({{text, "BASS Init Error"}});
   }
-  for (int code : {0, 28, 31, 1000, -2, -1000}) {
+  for (int code : {28, 31, 1000, -2, -1000}) {
     MessageBoxStartRecording();
-    BassProbeSetError(code);
+    AudioUseOutput(KitSimulatedOutput(code));
+    BASS_Init(-1, 44100, 0, nullptr);
     BError();
     EXPECT_TRUE(MessageBoxLog().empty()) << code;
   }
+  MessageBoxStartRecording();
+  AudioUseOutput(KitSimulatedOutput());
+  ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr));
+  BError();  // code 0
+  EXPECT_TRUE(MessageBoxLog().empty());
 }
 
 TEST_F(Soundtrack, PlaysFromZeroAndCloses) {
