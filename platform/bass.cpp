@@ -12,11 +12,9 @@
 // is its first sample); positions are stream bytes (88,200 per second).
 #include "platform/bass.h"
 
+#include "platform/audio_decode.h"
 #include "platform/audio_output.h"
 #include "platform/win_files.h"
-
-#include <SDL.h>
-#include <mpg123.h>
 
 #include <algorithm>
 #include <atomic>
@@ -323,77 +321,6 @@ static double EstimateAt(int64_t now) {
 }
 
 // ---------------------------------------------------------------------------
-// Decoding
-// ---------------------------------------------------------------------------
-// Decodes `path` into stereo at the output rate. Returns a BASS error code.
-static int DecodeFile(const std::string& path, Stream& stream) {
-  static const bool libraryReady = mpg123_init() == MPG123_OK;
-  if (!libraryReady) return BASS_ERROR_UNKNOWN;
-  int result = MPG123_OK;
-  mpg123_handle* decoder = mpg123_new(nullptr, &result);
-  if (!decoder) return BASS_ERROR_MEM;
-  // Not gapless: the encoder's delay is decoded audio like any other, and the
-  // marks count from the first sample the decoder puts out.
-  mpg123_param(decoder, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
-  mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
-  mpg123_format_none(decoder);
-  const long* rates = nullptr;
-  size_t rateCount = 0;
-  mpg123_rates(&rates, &rateCount);
-  for (size_t i = 0; i < rateCount; ++i) mpg123_format(decoder, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-
-  long rate = 0;
-  int channels = 0, encoding = 0;
-  int code = BASS_OK;
-  if (mpg123_open(decoder, path.c_str()) != MPG123_OK) code = BASS_ERROR_FILEOPEN;
-  else if (mpg123_getformat(decoder, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
-           (channels != 1 && channels != 2) || encoding != MPG123_ENC_SIGNED_16)
-    code = BASS_ERROR_FORMAT;
-  SDL_AudioStream* converter = nullptr;
-  if (code == BASS_OK) {
-    // Lock the format: should the file change rate midway, the decoder
-    // resamples instead of handing us something else.
-    mpg123_format_none(decoder);
-    mpg123_format(decoder, rate, channels, MPG123_ENC_SIGNED_16);
-    converter = SDL_NewAudioStream(AUDIO_S16SYS, Uint8(channels), int(rate), AUDIO_S16SYS, 2, Bass.rate);
-    if (!converter) code = BASS_ERROR_MEM;
-  }
-  // A file that breaks off or turns garbage simply ends there.
-  int64_t fileFrames = 0;
-  unsigned char pcm[4608 * 4];
-  for (int idle = 0; code == BASS_OK && idle <= 64;) {
-    size_t bytes = 0;
-    const int read = mpg123_read(decoder, pcm, sizeof pcm, &bytes);
-    bytes -= bytes % size_t(2 * channels);
-    if (bytes > 0) {
-      if (SDL_AudioStreamPut(converter, pcm, int(bytes)) != 0) break;
-      fileFrames += int64_t(bytes) / (2 * channels);
-      idle = 0;
-    } else {
-      ++idle;
-    }
-    if (read != MPG123_OK && read != MPG123_NEW_FORMAT) break;
-  }
-  if (code == BASS_OK && fileFrames == 0) code = BASS_ERROR_FORMAT;  // a header and no audio
-  if (code == BASS_OK) {
-    // SDL's resampler keeps the last few hundred frames back and its flush
-    // does not release them: push them out with silence.
-    std::memset(pcm, 0, sizeof pcm);
-    for (long put = 0; put < rate / 10; put += long(sizeof pcm) / (2 * channels))
-      SDL_AudioStreamPut(converter, pcm, int(sizeof pcm) / (2 * channels) * (2 * channels));
-    SDL_AudioStreamFlush(converter);
-    stream.frames = fileFrames * Bass.rate / rate;
-    stream.pcm.assign(size_t(stream.frames) * 2, 0);
-    const int got = SDL_AudioStreamGet(converter, stream.pcm.data(), int(stream.pcm.size() * 2));
-    if (got < 0) code = BASS_ERROR_MEM;
-  }
-  if (converter) SDL_FreeAudioStream(converter);
-  mpg123_close(decoder);
-  mpg123_delete(decoder);
-  return code;
-}
-
-// ---------------------------------------------------------------------------
 // The library's calls
 // ---------------------------------------------------------------------------
 void AudioUseOutput(const AudioOutput* output) { ChosenOutput = output; }
@@ -445,8 +372,10 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD le
   if (!ResolveShowFile(static_cast<const char*>(file), &path)) return Fail(BASS_ERROR_FILEOPEN);
 
   Stream stream;
-  const int code = DecodeFile(path, stream);
+  long fileRate = 0;
+  const int code = DecodeMp3File(path.c_str(), Bass.rate, &stream.pcm, &fileRate);
   if (code != BASS_OK) return Fail(code);
+  stream.frames = int64_t(stream.pcm.size() / 2);
   stream.handle = ++Bass.lastHandle;
   if (stream.handle == 0) stream.handle = ++Bass.lastHandle;  // after a wrap
   Lock();

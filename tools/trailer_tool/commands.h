@@ -7,3 +7,4 @@ int CmdTexture(int argc, char** argv);  // texture FILE.tga OUT.png
 int CmdModel(int argc, char** argv);    // model FILE
 int CmdSheet(int argc, char** argv);    // sheet OUT.png
 int CmdBench(int argc, char** argv);    // bench [FRAMES]
+int CmdSync(int argc, char** argv);     // sync [--seconds S] [--driver NAME] [--start S]
