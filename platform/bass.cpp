@@ -189,13 +189,14 @@ static void Pull(int16_t* stereo, int frames) {
 static void Heard(int64_t frame, int64_t nanos, int64_t capFrame) {
   Deck.lastCapOutput = capFrame;
   if (!Deck.playing || Deck.segments == 0) return;
+  // Seqlock without fences: each field is released after the odd count, and
+  // read with acquire before the count is read again.
   const uint32_t sequence = Anchor.sequence.load(std::memory_order_relaxed);
   Anchor.sequence.store(sequence + 1, std::memory_order_relaxed);
-  std::atomic_thread_fence(std::memory_order_release);
-  Anchor.frame.store(StreamFrameAt(frame), std::memory_order_relaxed);
-  Anchor.nanos.store(nanos, std::memory_order_relaxed);
-  Anchor.capFrame.store(std::min(StreamFrameAt(capFrame), Deck.readFrame), std::memory_order_relaxed);
-  Anchor.reports.store(Anchor.reports.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+  Anchor.frame.store(StreamFrameAt(frame), std::memory_order_release);
+  Anchor.nanos.store(nanos, std::memory_order_release);
+  Anchor.capFrame.store(std::min(StreamFrameAt(capFrame), Deck.readFrame), std::memory_order_release);
+  Anchor.reports.store(Anchor.reports.load(std::memory_order_relaxed) + 1, std::memory_order_release);
   Anchor.sequence.store(sequence + 2, std::memory_order_release);
 }
 
@@ -214,11 +215,10 @@ static Report ReadReport() {
   uint32_t before, after;
   do {
     before = Anchor.sequence.load(std::memory_order_acquire);
-    report.count = Anchor.reports.load(std::memory_order_relaxed);
-    report.frame = Anchor.frame.load(std::memory_order_relaxed);
-    report.nanos = Anchor.nanos.load(std::memory_order_relaxed);
-    report.capFrame = Anchor.capFrame.load(std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_acquire);
+    report.count = Anchor.reports.load(std::memory_order_acquire);
+    report.frame = Anchor.frame.load(std::memory_order_acquire);
+    report.nanos = Anchor.nanos.load(std::memory_order_acquire);
+    report.capFrame = Anchor.capFrame.load(std::memory_order_acquire);
     after = Anchor.sequence.load(std::memory_order_relaxed);
   } while ((before & 1) || before != after);
   return report;
