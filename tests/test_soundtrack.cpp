@@ -105,6 +105,21 @@ TEST_F(Soundtrack, PlaysFromZeroAndCloses) {
   EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
 }
 
+TEST_F(Soundtrack, AnAudioOffsetSetBeforeInitHoldsThePictureBack) {
+  // As --audio-offset sets it, before the library is up.
+  BSS_SetAudioOffset(200);
+  dir_.Write("TrailerLOW.mp3", QuietMp3(1.0));
+  ASSERT_TRUE(BSS_Init());
+  const auto played = std::chrono::steady_clock::now();
+  ASSERT_TRUE(BASS_StreamPlay(BSS_Stream, 0, 4));
+  EXPECT_EQ(StreamPosition(), 0u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  const uint32_t position = StreamPosition();
+  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - played).count();
+  EXPECT_GT(position, 0u);
+  EXPECT_LE(double(position), (elapsed - 0.2) * 88200.0 + 200.0);
+}
+
 TEST_F(Soundtrack, ShowWithoutSoundtrackEndsBeforeAnyWindow) {
   // The test binary's folder holds no soundtrack either, so nothing is found.
   EXPECT_EQ(WinMain(), 0);
