@@ -3,10 +3,10 @@
 // rides with the eye, in fog that lifts for one passage of the music.
 //
 // Uses: the loading and drawing brackets (fx/scene_kit.h), the model loader
-// and drawing (models/mesh.h), textures
-// (render/tga.h), paths (paths/spline.h), the flash (render/overlay.h), the
-// stream position (app/soundtrack.h) and the title scene's galaxy model,
-// borrowed as the cloud layers (fx/title.h).
+// and drawing (models/mesh.h), textures (render/tga.h), paths
+// (paths/spline.h), the flash (render/overlay.h), the stream position
+// (app/soundtrack.h) and the title scene's galaxy model, borrowed as the
+// cloud layers (fx/title.h).
 #include "fx/castle.h"
 
 #include "app/soundtrack.h"
@@ -56,9 +56,10 @@ static const SPL_TPoint kCamControl[12] = {
     {1.0f, 1.0f, -1.0f},  {-1.0f, 1.2f, -2.0f}, {4.0f, 1.0f, -3.0f},  {1.0f, 1.8f, -1.0f}};
 
 // What the scene reads at start-up, in this order (its path's 2340 points fit).
-static const SceneFiles kCastleFiles = {{kCastleModels, int(std::size(kCastleModels))},
-                                       {CastleTexture, kCastleTextureFiles, 4},
-                                       {&CastleSPLCamPosPoint, &CastleSPLCamPosTable, kCamControl, 12, kCamSteps}};
+static const SceneFiles kCastleFiles = {
+    {kCastleModels, int(std::size(kCastleModels))},
+    {CastleTexture, kCastleTextureFiles, int(std::size(CastleTexture))},
+    {&CastleSPLCamPosPoint, &CastleSPLCamPosTable, kCamControl, int(std::size(kCamControl)), kCamSteps}};
 
 // Light, material and fog (RGBA)
 static const float kAmbient[4] = {1.0f, 1.0f, 0.5f, 1.0f};  // light model ambient and light 0 diffuse
@@ -73,7 +74,7 @@ static const float kFogColour[4] = {0.2f, 0.2f, 0.2f, 0.4f};
 
 bool LoadCastleScene() { return LoadSceneFiles(kCastleFiles); }
 
-void FreeCastleScene() { FreeSceneTextures(CastleTexture, 4); }
+void FreeCastleScene() { FreeSceneTextures(CastleTexture, int(std::size(CastleTexture))); }
 
 // The sampled eye position for scene time t: one point every 13 ms (the
 // division truncating toward zero), held on the first point before the start

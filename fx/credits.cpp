@@ -4,10 +4,10 @@
 // in and a second one marks a beat in the middle.
 //
 // Uses: the loading and drawing brackets (fx/scene_kit.h), the model loader
-// and drawing (models/mesh.h), textures
-// (render/tga.h), paths (paths/spline.h), the flash (render/overlay.h), the
-// stream position (app/soundtrack.h) and the title scene's Nena1 texture,
-// borrowed for the large copies (fx/title.h).
+// and drawing (models/mesh.h), textures (render/tga.h), paths
+// (paths/spline.h), the flash (render/overlay.h), the stream position
+// (app/soundtrack.h) and the title scene's Nena1 texture, borrowed for the
+// large copies (fx/title.h).
 #include "fx/credits.h"
 
 #include "app/soundtrack.h"
@@ -54,15 +54,16 @@ static const SPL_TPoint kCamControl[11] = {
     {2.0f, 0.0f, 0.35f},  {2.0f, 0.0f, 0.35f},  {0.0f, 3.0f, 0.5f}};
 
 // What the scene reads at start-up, in this order (its path's 1928 points fit).
-static const SceneFiles kCreditsFiles = {{kCreditsModels, int(std::size(kCreditsModels))},
-                                        {CreditsTexture, kCreditsTextureFiles, 3},
-                                        {&CreditsSPLCamPosPoint, &CreditsSPLCamPosTable, kCamControl, 11, kCamSteps}};
+static const SceneFiles kCreditsFiles = {
+    {kCreditsModels, int(std::size(kCreditsModels))},
+    {CreditsTexture, kCreditsTextureFiles, int(std::size(CreditsTexture))},
+    {&CreditsSPLCamPosPoint, &CreditsSPLCamPosTable, kCamControl, int(std::size(kCamControl)), kCamSteps}};
 
 // ---------------------------------------------------------------------------
 
 bool LoadCreditsScene() { return LoadSceneFiles(kCreditsFiles); }
 
-void FreeCreditsScene() { FreeSceneTextures(CreditsTexture, 3); }
+void FreeCreditsScene() { FreeSceneTextures(CreditsTexture, int(std::size(CreditsTexture))); }
 
 // The sampled eye position for scene time t: one point every 13 ms (the
 // division truncating toward zero), held on the first point before the start

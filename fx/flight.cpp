@@ -60,9 +60,10 @@ static const SPL_TPoint kCamControl[10] = {
     {-2.0f, -2.0f, 3.0f}, {-2.0f, 4.0f, 1.0f}, {2.0f, 3.0f, 1.0f},  {-1.0f, 0.0f, 1.0f},  {1.0f, 1.0f, -3.0f}};
 
 // What the scene reads at start-up, in this order (its path's 588 points fit).
-static const SceneFiles kFlightFiles = {{kFlyModel, int(std::size(kFlyModel))},
-                                       {&FlyTexture, kFlyTextureFile, 1},
-                                       {&FlySPLCamPosPoint, &FlySPLCamPosTable, kCamControl, 10, kCamSteps}};
+static const SceneFiles kFlightFiles = {
+    {kFlyModel, int(std::size(kFlyModel))},
+    {&FlyTexture, kFlyTextureFile, 1},
+    {&FlySPLCamPosPoint, &FlySPLCamPosTable, kCamControl, int(std::size(kCamControl)), kCamSteps}};
 
 // ---------------------------------------------------------------------------
 
@@ -78,8 +79,8 @@ static SPL_TPoint CameraPoint(int32_t t) {
   return SPL_PointAt(&FlySPLCamPosTable, (int64_t(t) - kCamStartMillis) / kMillisPerCamPoint);
 }
 
-// Drawn in the fixed view with its back faces culled, then left with
-// culling, colour material and texturing off; lighting is already off.
+// The rising copy: blended, back faces culled; culling and colour material
+// are left off after it (lighting is off already).
 static constexpr TexturedBracket kCulledBlended = {Culling::On, true, kLeaveColourMaterialOff | kLeaveCullingOff};
 
 // The fixed view, the eye frame the timeline set up: the model turns in front

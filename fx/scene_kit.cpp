@@ -35,7 +35,6 @@ bool LoadSceneFiles(const SceneFiles& files) {
     if (!LoadTGA(&files.textures.records[i], files.textures.files[i])) return false;
 
   SPL_PointType* control = files.path.control;
-  if (!control) return true;
   const int capacity = int(sizeof control->Point / sizeof control->Point[0]);
   const int count = files.path.count < 0 ? 0 : files.path.count > capacity ? capacity : files.path.count;
   control->NumPoints = count;

@@ -25,10 +25,10 @@ bool LoadSceneModel(const char* file, QTL_3DObject* obj);
 // Everything a scene reads at start-up, loaded in this order: the models
 // (a missing one shows its box), the textures (a rejected one fails the scene
 // silently: the loader has said why on stdout), then the camera path, sampled
-// from its control points with `pathSteps` samples per segment (an overflow
-// has shown its box and leaves the scene loaded). The records are the
-// scene's own statics; the texture pixel buffers are freed with
-// FreeSceneTextures.
+// from its control points with path.steps samples per segment (an overflow
+// has shown its box and leaves the scene loaded). Every record named is one
+// of the scene's statics; the texture pixel buffers that the load allocates
+// are freed with FreeSceneTextures.
 struct SceneModelFile {
   const char* file;  // a Windows-style name such as "Data\Fly.3ds"
   QTL_3DObject* obj;
@@ -44,7 +44,7 @@ struct SceneFiles {
     int count;
   } textures;
   struct {
-    SPL_PointType* control;  // nullptr: the scene has no path
+    SPL_PointType* control;
     SPL_PointType* table;
     const SPL_TPoint* points;  // control points, world units
     int count;                 // at most 10000
@@ -65,7 +65,8 @@ void FreeSceneTextures(TextureImage* textures, int count);
 // What one textured draw switches around the model. The order is fixed, and
 // later frames start from what it leaves behind:
 //   open:  push; culling off, on or as it was; texturing on; blending on
-//   then the caller's own scale and colour, in the order it needs;
+//          when blended;
+//   then:  the caller's own scale and colour, in the order it needs;
 //   draw:  DrawTexturedModel (bind, then draw);
 //   close: blending off; texturing off; then, as listed, colour material,
 //          lighting and culling off; pop.

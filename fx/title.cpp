@@ -4,8 +4,8 @@
 // picture entered under a white flash.
 //
 // Depends on: fx/scene_kit, models/mesh (QTL_), render/tga, render/text,
-// render/overlay, paths/spline, app/soundtrack (the stream position, read afresh at every
-// test, never kept).
+// render/overlay, paths/spline, app/soundtrack (the stream position, read
+// afresh at every test, never kept).
 #include "fx/title.h"
 
 #include "app/soundtrack.h"
@@ -18,9 +18,8 @@
 
 #include <GL/gl.h>
 
-#include <iterator>
-
 #include <cstdint>
+#include <iterator>
 
 // ---------------------------------------------------------------------------
 // Marks (stream bytes) and timings (scene milliseconds)
@@ -71,9 +70,10 @@ static const SPL_TPoint kPathControl[8] = {{0, 0, 0},   {-6, 0, -10},  {10, 4, 5
                                            {2, 0, -10}, {-10, -5, 3},  {-1, 0, -10}, {170, 20, 0}};
 
 // What the scene reads at start-up, in this order.
-static const SceneFiles kTitleFiles = {{kModels, int(std::size(kModels))},
-                                      {TexturasLetras, kTextureFiles, kTexCount},
-                                      {&LetrasSPLPoint, &LetrasSPLTable, kPathControl, 8, kPathSteps}};
+static const SceneFiles kTitleFiles = {
+    {kModels, int(std::size(kModels))},
+    {TexturasLetras, kTextureFiles, kTexCount},
+    {&LetrasSPLPoint, &LetrasSPLTable, kPathControl, int(std::size(kPathControl)), kPathSteps}};
 
 // Captions in drawing order (later over earlier). Each stands at
 // (0, y, zBase - (t - tShift)) with opacity opacityBase - 16 t percent while
