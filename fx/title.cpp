@@ -131,8 +131,9 @@ static const SPL_TPoint& PathPoint(int32_t a, int64_t start, int64_t step) {
 
 static uint32_t TexID(int texture) { return TitleTextureID(TitleTexture(texture)); }
 
-// The lit set-up of every model in front of the backdrop: light 1 alone, the
-// material following the current colour, half scale.
+// The lit set-up of every model in front of the backdrop: GL_LIGHT1, set up
+// with the window, is the only light; the material follows the current
+// colour; half scale.
 static void LitSetUp() {
   glEnable(GL_LIGHTING);
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, Letras_AmbientLight);
