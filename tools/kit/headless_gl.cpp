@@ -1,5 +1,7 @@
 #include "tools/kit/headless_gl.h"
 
+#include "models/mesh.h"
+
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
@@ -66,6 +68,7 @@ bool HeadlessGLCreate(int width, int height) {
 
 void HeadlessGLDestroy() {
   if (Headless.display == EGL_NO_DISPLAY) return;
+  QTL_ForgetCompiledMeshes();  // their lists go with the context
   eglMakeCurrent(Headless.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
   if (Headless.context != EGL_NO_CONTEXT) eglDestroyContext(Headless.display, Headless.context);
   if (Headless.surface != EGL_NO_SURFACE) eglDestroySurface(Headless.display, Headless.surface);
