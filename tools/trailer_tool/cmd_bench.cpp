@@ -157,7 +157,7 @@ int CmdBench(int argc, char** argv) {
     if (exportOk)
       std::printf("export_640x480_60fps,%ld,%.3f,,,,,%.1f\n", exported.frames, 1000.0 / exportFps, exportFps);
   } else {
-    std::printf("\n%-8s %7s %9s %9s %9s %9s %10s   (%d x %d, each frame once, in show order)\n", "scene", "frames",
+    std::printf("%-8s %7s %9s %9s %9s %9s %10s   (%d x %d, each frame once, in show order)\n", "scene", "frames",
                 "mean ms", "median ms", "p99 ms", "max ms", "triangles", kFrameWidth, kFrameHeight);
     for (const Row& r : rows)
       std::printf("%-8s %7ld %9.3f %9.3f %9.3f %9.3f %10.0f\n", r.name, r.frames, r.mean, r.median, r.p99, r.max,

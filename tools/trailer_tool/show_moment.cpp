@@ -42,7 +42,9 @@ bool StartHeadlessShow(int width, int height, int samples) {
   glViewport(picture.x, picture.y, picture.width, picture.height);
   InitGL();
   BuildFont();
-  if (!ShowLoadAll()) {
+  const bool loaded = ShowLoadAll();
+  std::fputc('\n', stdout);  // ends the loader's line of dots
+  if (!loaded) {
     std::fprintf(stderr, "trailer-tool: the show's data could not be loaded\n");
     return false;
   }

@@ -414,8 +414,10 @@ bool ExportVideo(const VideoOptions& options, VideoReport* report) {
   *report = {};
   Output o;
   o.finalPath = options.out ? options.out : "";
-  if (o.finalPath.empty() || !MakeTempFile(&o)) return false;
+  if (o.finalPath.empty()) return false;
 
+  // From here on an interrupt only raises the flag: the loop stops at the
+  // next frame and the temporary file goes.
   Interrupted = 0;
   struct sigaction action = {}, oldInt = {}, oldTerm = {};
   action.sa_handler = OnInterrupt;
@@ -424,7 +426,7 @@ bool ExportVideo(const VideoOptions& options, VideoReport* report) {
   sigaction(SIGTERM, &action, &oldTerm);
   av_log_set_level(AV_LOG_ERROR);
 
-  bool ok = ExportInto(&o, options, report);
+  bool ok = MakeTempFile(&o) && ExportInto(&o, options, report);
   Close(&o, ok);
   if (ok && std::rename(o.tempPath.c_str(), o.finalPath.c_str()) != 0) {
     std::fprintf(stderr, "trailer-tool: cannot rename %s to %s: %s\n", o.tempPath.c_str(), o.finalPath.c_str(),
