@@ -6,7 +6,10 @@
 // moment of a soundtrack playing at 88,200 bytes per second, and timed to the
 // end of rendering (glFinish). Per scene: frames, mean, median, 99th
 // percentile and slowest frame in milliseconds, and the triangles OpenGL was
-// handed per frame (counted in a second, untimed pass). Then the load time
+// handed per frame (counted in a second, untimed pass), and the mean CPU time
+// of the whole process per frame (the rasteriser's threads included: on a
+// shared machine it moves less with the load than the clock does). Then the
+// load time
 // (start to the first show frame drawn) and the frames per second of a
 // ten-second export of the castle scene, the slowest, at 640 x 480, 60 fps.
 // --no-caches draws as the show did before its drawing caches (meshes
@@ -30,6 +33,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -49,13 +53,23 @@ static double Millis(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-// One frame at `position`, finished, in milliseconds.
-static double TimeFrame(uint32_t position) {
+// CPU time of the whole process so far, in milliseconds.
+static double ProcessCpuMillis() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
+}
+
+// One frame at `position`, finished: wall and process CPU milliseconds.
+static double TimeFrame(uint32_t position, double* cpuMillis) {
   SeamPinMoment(position, ClockAtPosition(position));
+  const double cpu = ProcessCpuMillis();
   const auto start = Clock::now();
   ShowFrame();
   glFinish();
-  return Millis(start, Clock::now());
+  const double wall = Millis(start, Clock::now());
+  *cpuMillis = ProcessCpuMillis() - cpu;
+  return wall;
 }
 
 // Triangles (primitives) OpenGL is handed for the frame at `position`.
@@ -77,16 +91,17 @@ struct Row {
   long frames;
   double mean, median, p99, max;  // milliseconds
   double triangles;               // per frame
+  double cpu;                     // mean milliseconds of process CPU time
 };
 
-static Row Summarise(const char* name, std::vector<double> ms, double triangles) {
+static Row Summarise(const char* name, std::vector<double> ms, double triangles, double cpu) {
   std::sort(ms.begin(), ms.end());
   const size_t n = ms.size();
   double sum = 0;
   for (double v : ms) sum += v;
   const double median = n % 2 ? ms[n / 2] : 0.5 * (ms[n / 2 - 1] + ms[n / 2]);
   const size_t rank = size_t(std::ceil(0.99 * double(n)));  // nearest rank
-  return {name, long(n), sum / double(n), median, ms[std::max<size_t>(rank, 1) - 1], ms[n - 1], triangles};
+  return {name, long(n), sum / double(n), median, ms[std::max<size_t>(rank, 1) - 1], ms[n - 1], triangles, cpu};
 }
 
 static int Usage() {
@@ -123,10 +138,15 @@ int CmdBench(int argc, char** argv) {
       positions.push_back(scene.from +
                           uint32_t(uint64_t(scene.until - scene.from) * uint64_t(i) / uint64_t(frames)));
     std::vector<double> ms;
-    for (uint32_t p : positions) ms.push_back(TimeFrame(p));
+    double cpu = 0;
+    for (uint32_t p : positions) {
+      double frameCpu = 0;
+      ms.push_back(TimeFrame(p, &frameCpu));
+      cpu += frameCpu;
+    }
     double triangles = 0;
     for (uint32_t p : positions) triangles += CountTriangles(p);
-    rows.push_back(Summarise(scene.name, ms, triangles / double(frames)));
+    rows.push_back(Summarise(scene.name, ms, triangles / double(frames), cpu / double(frames)));
   }
   SeamReleaseStreamPosition();
   SeamReleaseCounter();
@@ -149,19 +169,19 @@ int CmdBench(int argc, char** argv) {
   const double exportFps = exportOk && exported.wallSeconds > 0 ? double(exported.frames) / exported.wallSeconds : 0;
 
   if (csv) {
-    std::printf("name,frames,mean_ms,median_ms,p99_ms,max_ms,triangles_per_frame,frames_per_second\n");
+    std::printf("name,frames,mean_ms,median_ms,p99_ms,max_ms,triangles_per_frame,cpu_ms,frames_per_second\n");
     for (const Row& r : rows)
-      std::printf("%s,%ld,%.3f,%.3f,%.3f,%.3f,%.0f,\n", r.name, r.frames, r.mean, r.median, r.p99, r.max,
-                  r.triangles);
-    std::printf("load,1,%.1f,%.1f,%.1f,%.1f,,\n", loadMillis, loadMillis, loadMillis, loadMillis);
+      std::printf("%s,%ld,%.3f,%.3f,%.3f,%.3f,%.0f,%.3f,\n", r.name, r.frames, r.mean, r.median, r.p99, r.max,
+                  r.triangles, r.cpu);
+    std::printf("load,1,%.1f,%.1f,%.1f,%.1f,,,\n", loadMillis, loadMillis, loadMillis, loadMillis);
     if (exportOk)
-      std::printf("export_640x480_60fps,%ld,%.3f,,,,,%.1f\n", exported.frames, 1000.0 / exportFps, exportFps);
+      std::printf("export_640x480_60fps,%ld,%.3f,,,,,,%.1f\n", exported.frames, 1000.0 / exportFps, exportFps);
   } else {
-    std::printf("%-8s %7s %9s %9s %9s %9s %10s   (%d x %d, each frame once, in show order)\n", "scene", "frames",
-                "mean ms", "median ms", "p99 ms", "max ms", "triangles", kFrameWidth, kFrameHeight);
+    std::printf("%-8s %7s %9s %9s %9s %9s %10s %9s   (%d x %d, each frame once, in show order)\n", "scene",
+                "frames", "mean ms", "median ms", "p99 ms", "max ms", "triangles", "cpu ms", kFrameWidth, kFrameHeight);
     for (const Row& r : rows)
-      std::printf("%-8s %7ld %9.3f %9.3f %9.3f %9.3f %10.0f\n", r.name, r.frames, r.mean, r.median, r.p99, r.max,
-                  r.triangles);
+      std::printf("%-8s %7ld %9.3f %9.3f %9.3f %9.3f %10.0f %9.3f\n", r.name, r.frames, r.mean, r.median, r.p99,
+                  r.max, r.triangles, r.cpu);
     std::printf("load: %.1f ms from start to the first show frame\n", loadMillis);
     if (exportOk)
       std::printf("export: %.1f frames per second (%ld frames of the castle scene, 640 x 480, 60 fps; %.2f x real "
