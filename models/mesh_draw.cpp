@@ -8,16 +8,16 @@
 // context across the window switch, so its lists stay valid for the whole run.
 //
 // A record is not told when it changes (QTL_3DSMain reloads it in place,
-// tests fill records by hand), so each list is keyed on the record's address,
-// its triangle count and a 64-bit checksum of the positions and texture
-// coordinates it was compiled from. Every draw recomputes the checksum (about
-// 20 us for the show's largest frame: 60 bytes a triangle, four lanes) and
-// compiles again on any difference; the old list is deleted then.
+// tests fill records by hand), so each list keeps a copy of the triangles it
+// was compiled from, and every draw compares the record with it (one memcmp:
+// about 5 us for the show's largest frame, where a checksum cost 40 to 150 us)
+// and compiles again on any difference; the old list is deleted then.
 #include "models/mesh.h"
 
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 constexpr int32_t kCapacity = int32_t(sizeof(QTL_3DObject::Triangle) / sizeof(QTL_Triangle));
@@ -27,28 +27,13 @@ struct CompiledMesh {
   const QTL_3DObject* obj;  // null: a free slot
   GLuint list;              // display list name in the current context
   int32_t count;            // triangles compiled
-  uint64_t checksum;        // MeshChecksum of those triangles
+  QTL_Triangle* copy;       // those triangles, malloc'd
 };
 
 static struct {
   bool enabled = true;
   CompiledMesh slots[kMaxCompiled] = {};
 } Compiled;
-
-// Mixes the 15 floats of every triangle (not NumVertex or padding: drawing
-// ignores them) in four independent lanes, so that the multiplies overlap.
-static uint64_t MeshChecksum(const QTL_3DObject* obj, int32_t count) {
-  constexpr uint64_t kPrime = 0x100000001b3ull;
-  uint64_t lane[4] = {0xcbf29ce484222325ull, 0x84222325cbf29ce4ull, 0x9e3779b97f4a7c15ull, 0x7f4a7c159e3779b9ull};
-  static_assert(sizeof(TVertex[3]) == 60, "three corners of five floats");
-  for (int32_t i = 0; i < count; ++i) {
-    uint32_t words[16] = {};
-    std::memcpy(words, obj->Triangle[i].Vertex, sizeof(TVertex[3]));
-    for (int w = 0; w < 16; w += 4)
-      for (int l = 0; l < 4; ++l) lane[l] = (lane[l] ^ words[w + l]) * kPrime;
-  }
-  return lane[0] ^ (lane[1] << 1) ^ (lane[2] << 2) ^ (lane[3] << 3) ^ uint64_t(count);
-}
 
 // The triangles as the record holds them; also what a list is compiled from.
 static void SendTriangles(const QTL_3DObject* obj, int32_t count, bool oneBatch) {
@@ -87,22 +72,33 @@ static CompiledMesh* SlotFor(const QTL_3DObject* obj) {
   return free;
 }
 
+static void Release(CompiledMesh* slot, bool deleteList) {
+  if (slot->obj && deleteList) glDeleteLists(slot->list, 1);
+  std::free(slot->copy);
+  *slot = {};
+}
+
 // A list for the record as it is now, compiled if it has none or the record
 // changed since; 0 when none can be made.
 static GLuint ListFor(const QTL_3DObject* obj, int32_t count) {
   CompiledMesh* slot = SlotFor(obj);
   if (!slot) return 0;
-  const uint64_t checksum = MeshChecksum(obj, count);
-  if (slot->obj == obj && slot->count == count && slot->checksum == checksum) return slot->list;
+  const size_t bytes = size_t(count) * sizeof(QTL_Triangle);
+  if (slot->obj == obj && slot->count == count && std::memcmp(slot->copy, obj->Triangle, bytes) == 0)
+    return slot->list;
 
-  if (slot->obj) glDeleteLists(slot->list, 1);
-  *slot = {};
-  const GLuint list = glGenLists(1);
-  if (list == 0) return 0;
+  Release(slot, true);
+  QTL_Triangle* copy = static_cast<QTL_Triangle*>(std::malloc(bytes));
+  const GLuint list = copy ? glGenLists(1) : 0;
+  if (list == 0) {
+    std::free(copy);
+    return 0;
+  }
+  std::memcpy(copy, obj->Triangle, bytes);
   glNewList(list, GL_COMPILE);
   SendTriangles(obj, count, true);
   glEndList();
-  *slot = {obj, list, count, checksum};
+  *slot = {obj, list, count, copy};
   return list;
 }
 
@@ -127,5 +123,5 @@ void QTL_DrawObjectTexture(const QTL_3DObject* Obj, float Posx, float Posy, floa
 void QTL_UseCompiledMeshes(bool on) { Compiled.enabled = on; }
 
 void QTL_ForgetCompiledMeshes() {
-  for (CompiledMesh& slot : Compiled.slots) slot = {};
+  for (CompiledMesh& slot : Compiled.slots) Release(&slot, false);
 }
