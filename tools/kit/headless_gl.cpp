@@ -67,6 +67,9 @@ bool HeadlessGLCreate(int width, int height, int samples) {
     HeadlessGLDestroy();
     return false;
   }
+  EGLint given = 0;
+  if (samples > 0 && eglGetConfigAttrib(Headless.display, config, EGL_SAMPLES, &given) && given != samples)
+    std::fprintf(stderr, "headless GL: %d samples per pixel (the nearest to %d offered)\n", int(given), samples);
   const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
   Headless.surface = eglCreatePbufferSurface(Headless.display, config, surfaceAttributes);
   // No attributes: Mesa then gives a compatibility context, fixed function included.

@@ -60,6 +60,7 @@ int CmdVideo(int argc, char** argv) {
     if (!ok) return Usage();
   }
   if (options.to >= 0 && options.to <= options.from) return Usage();
+  if (options.samples == 1) options.samples = 0;  // one sample a pixel is no multisampling
 
   VideoReport report;
   if (!ExportVideo(options, &report)) return 1;
