@@ -376,10 +376,10 @@ static bool ExportInto(Output* o, const VideoOptions& options, VideoReport* repo
     return true;
   };
 
-  // The moment before the first frame, so that the first frame starts from
-  // the state a frame of the show leaves, as every later one does.
+  // The first moment is drawn once before it is recorded, so that frame 0
+  // too starts from the state a frame of the show leaves (the current colour).
+  // Every frame lies before the show's end: ShowFrame clears it itself.
   SeamPinMoment(VideoFramePosition(options, 0), VideoFrameClock(options, 0));
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   ShowFrame();
   for (long i = 0; i < frames; ++i) {
     if (Interrupted) {
@@ -387,7 +387,6 @@ static bool ExportInto(Output* o, const VideoOptions& options, VideoReport* repo
       return false;
     }
     SeamPinMoment(VideoFramePosition(options, i), VideoFrameClock(options, i));
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     ShowFrame();
     glFlush();  // the rasteriser starts on frame i
     if (i > 0 && !encodeFrame(i - 1)) return false;
