@@ -1,11 +1,15 @@
-// The demo clock: milliseconds since the soundtrack was started.
+// The demo clock: milliseconds since the first frame of the soundtrack was
+// heard, as a 32-bit float.
 //
 // The stream position decides what the show draws; this clock drives motion
-// inside the scenes. It prefers the performance counter and falls back to the
-// millisecond timer where there is none. Main thread only.
+// inside the scenes. Both must agree: the show starts the clock once the
+// position has moved (the first frame is heard; a sleeping sound server takes
+// up to two seconds) and advances it by what was heard by then. The clock
+// prefers the performance counter and falls back to the millisecond timer
+// where there is none (app/time_sources.h). Main thread only.
 #pragma once
 
-// Starts the clock; called right after playback starts.
+// Starts the clock at 0 ms now.
 void TimerInit();
 
 // Moves the clock's zero `millis` earlier: a show started partway reads the

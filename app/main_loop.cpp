@@ -8,6 +8,9 @@
 #include "render/text.h"
 #include "show/timeline.h"
 
+#include <chrono>
+#include <thread>
+
 static const char kWindowTitle[] = "Velmora One, The Trailer - by Quintrel";
 static const int kWindowWidth = 640;   // pixels
 static const int kWindowHeight = 480;  // pixels
@@ -47,7 +50,23 @@ int WinMain() {
     Fail("Unable to Play sound module!", "Bass error");
     return 0;
   }
-  TimerInit();  // the clock's zero lies just after playback starts
+  // The loading screen stays until the music is heard (a sleeping sound
+  // server takes up to two seconds); the window keeps answering meanwhile,
+  // and Escape or a close request skips the show.
+  const uint32_t playedFrom = StreamPosition();  // where playback starts: nothing is heard yet
+  while (StreamPosition() == playedFrom && !done) {
+    if (PeekMessageA(&msg)) {
+      if (msg.message == WM_QUIT) done = 1;
+      else WndProc(msg.message, msg.wParam, msg.lParam);
+    } else if (keys[VK_ESCAPE]) {
+      done = 1;
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  // The clock's zero is the moment the first frame was heard.
+  TimerInit();
+  TimerAdvance(float(StreamPosition() - playedFrom) / 88.2f);
 
   while (!done) {
     if (PeekMessageA(&msg)) {

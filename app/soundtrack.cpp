@@ -10,7 +10,7 @@ HSTREAM BSS_Stream = 0;  // the soundtrack stream; 0 until created
 static const DWORD kBassVersion = 0x80000;  // 0.8
 static const DWORD kStreamFlags = 0x20000;
 static const char kSongFile[] = "TrailerLOW.mp3";
-static int AudioOffsetMillis = 0;  // how much later the sound is heard than reported
+static int AudioOffsetMillis = 0;  // how much later than reported the sound is heard
 
 // The library's error texts by code, -1 to 30; null where a code has none.
 // The spelling is the one users have always seen.
@@ -63,6 +63,7 @@ bool BSS_Init() {
     BError();
     return false;
   }
+  BASS_SetOutputDelay(AudioOffsetMillis);
   BASS_Start();
   return BSS_LoadSong(kSongFile);
 }
@@ -87,4 +88,7 @@ void BBS_Close() {
   BASS_StreamFree(BSS_Stream);
 }
 
-void BSS_SetAudioOffset(int milliseconds) { AudioOffsetMillis = milliseconds; }
+void BSS_SetAudioOffset(int milliseconds) {
+  AudioOffsetMillis = milliseconds;
+  BASS_SetOutputDelay(milliseconds);  // fails harmlessly before BSS_Init, which applies it
+}

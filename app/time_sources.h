@@ -10,13 +10,16 @@
 #include <cstdint>
 
 struct ShowTimeSources {
-  // Bytes of decoded soundtrack heard now (88,200 per second) on `stream`.
+  // Stream bytes (88,200 per second) of `stream` heard now: the audio
+  // layer's BASS_ChannelGetPosition (platform/bass.h). Never blocks.
   uint32_t (*streamPosition)(uint32_t stream);
   // The performance counter: counts per second, and the count now (counts
-  // since an arbitrary zero). Both false on a machine that has none.
+  // since an arbitrary zero; CLOCK_MONOTONIC nanoseconds for the real one).
+  // Both false on a machine that has none.
   bool (*counterFrequency)(int64_t* countsPerSecond);
   bool (*counter)(int64_t* count);
-  // The millisecond timer of the fallback clock; wraps around at 2^32.
+  // The millisecond timer of the fallback clock, in milliseconds; wraps
+  // around at 2^32.
   uint32_t (*millisecondTimer)();
 };
 

@@ -1,40 +1,39 @@
-// The audio library stand-in: libmpg123 decodes, SDL2 plays.
+// The audio library stand-in: libmpg123 decodes the whole file at load, an
+// output (libpulse or SDL2) plays it, and the position is what the output
+// says is being heard, smoothed for the main thread.
 //
-// Threads: every BASS_* call comes from the main thread. SDL's audio thread
-// runs Mix, which decodes ahead into an SDL_AudioStream (converting the file's
-// rate and channels to the device's 44,100 Hz stereo) and hands buffers to the
-// device. The main thread touches the decoder only while no callback can run
-// (before playback, or under SDL's device lock for a few microseconds).
+// Threads: the output's audio thread runs Pull (copies from memory) and Heard
+// (turns the output's report into stream frames and publishes it as an
+// anchor). The main thread changes what Pull reads only under the output's
+// lock. The anchor is shared through a seqlock of atomics, so a position read
+// takes no lock; the estimate built from the anchors is the main thread's own.
 //
-// The position is shared through a seqlock of atomics: each callback publishes
-// which output frame is heard at what monotonic time; a read extrapolates from
-// there with the clock, so it needs no lock and never waits on the decoder.
-// On the dummy and disk drivers nothing is heard and their callbacks come at
-// whole-millisecond sleeps (about 1 % fast), so there the position follows the
-// monotonic clock from the moment playback started.
+// Units here: "stream frames" are output frames of the decoded file (frame 0
+// is its first sample); positions are stream bytes (88,200 per second).
 #include "platform/bass.h"
 
-#include "platform/bass_probe.h"
+#include "platform/audio_decode.h"
+#include "platform/audio_output.h"
 #include "platform/win_files.h"
-
-#include <SDL.h>
-#include <mpg123.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
+#include <vector>
 
 // ---------------------------------------------------------------------------
 // Definitions
 // ---------------------------------------------------------------------------
-static const DWORD kVersion = 0x80000;            // 0.8
+static const DWORD kVersion = 0x80000;          // 0.8
 static const int64_t kPositionBytesPerSecond = 88200;
-static const int kDeviceBufferFrames = 512;       // per callback: 11.6 ms at 44.1 kHz
-static const int kDecodeAheadFrames = 8192;       // output frames kept converted ahead (0.19 s)
-static const int kOutputBytesPerFrame = 4;        // 16-bit stereo
 static const int64_t kNanosPerSecond = 1000000000;
+static const double kSlew = 0.05;               // the estimate bends toward the reports by up to 5 % of speed
+static const double kRebaseSeconds = 0.020;     // reports further off than this are taken at once
+static const int64_t kSilentNanos = kNanosPerSecond;        // nothing heard this long: go on by the clock
+static const int64_t kFirstSoundNanos = 5 * kNanosPerSecond;  // ... before the first frame (servers wake slowly)
 
 // Codes beyond those the header names.
 static const int kErrorPosition = 7;      // "Invalif playback position"
@@ -44,56 +43,75 @@ static const int kErrorDevice = 23;       // "Illegal device number"
 static const int kErrorFrequency = 25;    // "Illegal sample rate"
 
 struct Stream {
-  HSTREAM handle = 0;                     // 0: slot free
-  mpg123_handle* decoder = nullptr;
-  SDL_AudioStream* converter = nullptr;   // file format -> device format
-  long fileRate = 0;                      // Hz
-  int fileChannels = 0;
-  bool playing = false;                   // read by the audio thread under the device lock
-  bool endOfFile = false;                 // audio thread once playing
-  uint32_t startBytes = 0;                // stream position where playback starts
-  uint64_t fileFramesDecoded = 0;         // audio thread once playing
+  HSTREAM handle = 0;          // 0: slot free
+  std::vector<int16_t> pcm;    // the whole file, interleaved stereo at the output rate
+  int64_t frames = 0;          // stream frames in pcm
+  uint32_t startBytes = 0;     // stream bytes where playback starts
+  int64_t startFrame = 0;      // the same in stream frames
 };
 
 // ---------------------------------------------------------------------------
 // State
 // ---------------------------------------------------------------------------
+static const AudioOutput* ChosenOutput = nullptr;  // nullptr: choose at BASS_Init
+
 static struct {
   bool initialised = false;
-  int error = BASS_OK;                    // code of the last call
-  SDL_AudioDeviceID device = 0;           // 0 with the simulated device
-  int deviceRate = 0;                     // Hz
-  int bufferFrames = 0;                   // output frames per callback
-  int latencyFrames = 0;                  // output frames from callback to ear
-  bool clockPaced = false;                // position from the clock, not callbacks
-  HSTREAM lastHandle = 0;                 // handles are never reused
-  Stream stream;                          // the one stream the show needs
+  int error = BASS_OK;                  // code of the last call
+  const AudioOutput* output = nullptr;
+  bool clockPaced = false;              // the output cannot tell what is heard
+  int rate = 0;                         // output frames per second
+  HSTREAM lastHandle = 0;               // handles are never reused
+  int delayMillis = 0;                  // how much later than reported the ear hears
+  Stream stream;                        // the one stream the show needs; changed under the output's lock
 } Bass;
 
-// Probe settings, made before BASS_Init.
+// What the audio thread plays. The main thread writes it only under the
+// output's lock.
 static struct {
-  bool simulate = false;
-  int bufferFrames = 0;
-  int latencyFrames = 0;
-  bool forceCallbackPacing = false;
-  std::atomic<int64_t> clock{0};          // ns, simulated device only
-  std::atomic<BassProbeObserver> observer{nullptr};
-} Probe;
+  bool playing = false;
+  bool startPending = false;            // the next pull starts the stream's first segment
+  int64_t readFrame = 0;                // next stream frame to hand over
+  int64_t pulled = 0;                   // output frames pulled since the output opened
+  // Where the stream frames lie on the output's timeline: segment k starts at
+  // output frame segmentOutput[k] with stream frame segmentStream[k]; [0] is
+  // the newest. A second segment begins when the sound skips ahead to catch
+  // up with a show that went on without it.
+  int64_t segmentOutput[2] = {0, 0};
+  int64_t segmentStream[2] = {0, 0};
+  int segments = 0;
+  int64_t lastCapOutput = 0;            // output frame beyond which the latest report heard nothing
+  uint32_t skipsSeen = 0;
+} Deck;
 
-// Written by the audio thread (anchor) and by the main thread while no
-// callback plays the stream (reset, freeze); read by position reads.
+// The latest report in stream frames (seqlock), and the main thread's request
+// that the sound skip ahead. Written by the audio thread, read by the main
+// thread; reset by the main thread under the output's lock.
 static struct {
-  std::atomic<uint32_t> sequence{0};      // odd while the anchor is being written
-  std::atomic<int64_t> anchorFrame{0};    // output frame heard at anchorTime (< 0: not yet)
-  std::atomic<int64_t> anchorTime{0};     // ns, monotonic clock
-  std::atomic<int64_t> capFrame{0};       // nothing beyond is heard yet (0 before the first callback)
-  std::atomic<bool> started{false};       // playback has started
-  std::atomic<int64_t> playTime{0};       // ns when playback started
-  std::atomic<int64_t> frozenFrame{-1};   // >= 0 after BASS_Stop: the position stays there
-  std::atomic<int64_t> handed{0};         // output frames handed over since playback started
-  std::atomic<uint64_t> callbacks{0};
-  int64_t lastHeard = 0;                  // main thread: reads never go backwards
-} Clock;
+  std::atomic<uint32_t> sequence{0};    // odd while the anchor is being written
+  std::atomic<uint32_t> reports{0};     // reports since play; 0: nothing heard yet
+  std::atomic<int64_t> frame{0};        // stream frame reaching the ear at `nanos`
+  std::atomic<int64_t> nanos{0};
+  std::atomic<int64_t> capFrame{0};     // nothing beyond is heard before the next report
+  std::atomic<uint32_t> skipSerial{0};  // main thread: a new request
+  std::atomic<int64_t> skipFrame{0};    // the stream frame the show is at ...
+  std::atomic<int64_t> skipNanos{0};    // ... at this moment
+} Anchor;
+
+// The position estimate: main thread only.
+static struct {
+  bool playAsked = false;
+  int64_t playNanos = 0;                // when BASS_StreamPlay ran
+  bool frozen = false;                  // after BASS_Stop
+  bool following = false;               // a report has come
+  double baseFrame = 0;                 // the estimate is baseFrame + rate * (now - baseNanos)
+  int64_t baseNanos = 0;
+  double last = 0;                      // stream frame last answered
+  int64_t lastNanos = 0;
+  int64_t advancedNanos = 0;            // when the answer last grew
+  bool freeRun = false;                 // going on by the clock
+  uint32_t freeReports = 0;             // reports seen when it began
+} Estimate;
 
 // ---------------------------------------------------------------------------
 // Helpers
@@ -108,231 +126,240 @@ static BOOL Succeed() {
   return 1;
 }
 
-int64_t BassProbeNow() {
-  if (Probe.simulate) return Probe.clock.load(std::memory_order_relaxed);
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return int64_t(now.tv_sec) * kNanosPerSecond + now.tv_nsec;
+// Output frames in `nanos` (any sign, any size: no 64-bit product).
+static double FramesIn(int64_t nanos) { return double(nanos) * double(Bass.rate) / double(kNanosPerSecond); }
+
+static void Lock() {
+  if (Bass.output) Bass.output->lock();
 }
 
-static void LockDevice() {
-  if (Bass.device) SDL_LockAudioDevice(Bass.device);
+static void Unlock() {
+  if (Bass.output) Bass.output->unlock();
 }
 
-static void UnlockDevice() {
-  if (Bass.device) SDL_UnlockAudioDevice(Bass.device);
+// Stream frame at output frame `output`, by the segment it falls in (before
+// the first: counted back from it).
+static int64_t StreamFrameAt(int64_t output) {
+  for (int k = 0; k < Deck.segments; ++k)
+    if (output >= Deck.segmentOutput[k]) return Deck.segmentStream[k] + (output - Deck.segmentOutput[k]);
+  const int oldest = Deck.segments - 1;
+  return Deck.segmentStream[oldest] + (output - Deck.segmentOutput[oldest]);
 }
 
-static void PublishAnchor(int64_t frame, int64_t time, int64_t cap) {
-  const uint32_t sequence = Clock.sequence.load(std::memory_order_relaxed);
-  Clock.sequence.store(sequence + 1, std::memory_order_relaxed);
-  std::atomic_thread_fence(std::memory_order_release);
-  Clock.anchorFrame.store(frame, std::memory_order_relaxed);
-  Clock.anchorTime.store(time, std::memory_order_relaxed);
-  Clock.capFrame.store(cap, std::memory_order_relaxed);
-  Clock.sequence.store(sequence + 2, std::memory_order_release);
+static void StartSegment(int64_t streamFrame) {
+  Deck.segmentOutput[1] = Deck.segmentOutput[0];
+  Deck.segmentStream[1] = Deck.segmentStream[0];
+  Deck.segmentOutput[0] = Deck.pulled;
+  Deck.segmentStream[0] = streamFrame;
+  Deck.segments = std::min(Deck.segments + 1, 2);
+  Deck.readFrame = streamFrame;
 }
 
-// Main thread, with no callback playing the stream.
-static void ResetClock() {
-  PublishAnchor(0, 0, 0);
-  Clock.started.store(false);
-  Clock.playTime.store(0);
-  Clock.frozenFrame.store(-1);
-  Clock.handed.store(0);
-  Clock.callbacks.store(0);
-  Clock.lastHeard = 0;
-}
-
-// Output frames heard at `now`: 0 before playback, then growing at the
-// device rate, silence after the end of the file included.
-static int64_t FramesHeardAt(int64_t now) {
-  const int64_t frozen = Clock.frozenFrame.load(std::memory_order_acquire);
-  if (frozen >= 0) return frozen;
-  if (!Clock.started.load(std::memory_order_acquire)) return 0;
-  if (Bass.clockPaced) {
-    const int64_t since = now - Clock.playTime.load(std::memory_order_relaxed);  // ns
-    if (since <= 0) return 0;
-    // Whole seconds apart, so that no product overflows however long it plays.
-    return since / kNanosPerSecond * Bass.deviceRate + since % kNanosPerSecond * Bass.deviceRate / kNanosPerSecond;
-  }
-
-  int64_t frame, time, cap;
-  uint32_t before, after;
-  do {
-    before = Clock.sequence.load(std::memory_order_acquire);
-    frame = Clock.anchorFrame.load(std::memory_order_relaxed);
-    time = Clock.anchorTime.load(std::memory_order_relaxed);
-    cap = Clock.capFrame.load(std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_acquire);
-    after = Clock.sequence.load(std::memory_order_relaxed);
-  } while ((before & 1) || before != after);
-  int64_t heard = frame + (now - time) * Bass.deviceRate / kNanosPerSecond;
-  // A late callback must not let the estimate run past what the device has.
-  if (heard > cap) heard = cap;
-  return heard < 0 ? 0 : heard;
-}
-
-static void FreeStream(Stream& stream) {
-  if (stream.decoder) {
-    mpg123_close(stream.decoder);
-    mpg123_delete(stream.decoder);
-  }
-  if (stream.converter) SDL_FreeAudioStream(stream.converter);
-  stream = Stream();
-}
-
-// Decodes until `aheadFrames` output frames wait in the converter or the file
-// ends. A file that breaks off or turns garbage simply ends: silence follows.
-static void DecodeAhead(Stream& stream, int aheadFrames) {
-  unsigned char pcm[4608 * 2];
-  int idle = 0;  // reads in a row that produced nothing
-  bool putFailed = false;
-  while (!stream.endOfFile && SDL_AudioStreamAvailable(stream.converter) < aheadFrames * kOutputBytesPerFrame) {
-    size_t bytes = 0;
-    const int result = mpg123_read(stream.decoder, pcm, sizeof pcm, &bytes);
-    if (bytes > 0) {
-      const size_t fileFrameBytes = size_t(2 * stream.fileChannels);
-      bytes -= bytes % fileFrameBytes;
-      putFailed = SDL_AudioStreamPut(stream.converter, pcm, int(bytes)) != 0;
-      stream.fileFramesDecoded += bytes / fileFrameBytes;
-      idle = 0;
-    } else {
-      ++idle;
-    }
-    bool ended = putFailed || (result != MPG123_OK && result != MPG123_NEW_FORMAT);
-    if (result == MPG123_NEW_FORMAT) {
-      long rate = 0;
-      int channels = 0, encoding = 0;
-      mpg123_getformat(stream.decoder, &rate, &channels, &encoding);
-      // The output format was locked when the stream was opened; a stream
-      // that still changes it is not one we can play on.
-      ended = rate != stream.fileRate || channels != stream.fileChannels || encoding != MPG123_ENC_SIGNED_16;
-    }
-    if (ended || idle > 64) {
-      stream.endOfFile = true;
-      // SDL's resampler keeps the last few hundred frames back and its flush
-      // does not release them: push them out with silence, which is what
-      // follows the end anyway.
-      std::memset(pcm, 0, sizeof pcm);
-      const int silenceBytes = int(stream.fileRate / 10) * 2 * stream.fileChannels;
-      for (int put = 0; put < silenceBytes; put += int(sizeof pcm))
-        SDL_AudioStreamPut(stream.converter, pcm, std::min(int(sizeof pcm), silenceBytes - put));
-      SDL_AudioStreamFlush(stream.converter);
-    }
-  }
-}
-
-// The audio callback: decode ahead, hand one buffer over, publish when its
-// first frame will be heard.
-static void Mix(uint8_t* out, int bytes, int64_t now) {
-  Stream& stream = Bass.stream;
-  const int frames = bytes / kOutputBytesPerFrame;
-  if (!stream.handle || !stream.playing) {
-    std::memset(out, 0, size_t(bytes));
+// ---------------------------------------------------------------------------
+// The audio thread
+// ---------------------------------------------------------------------------
+static void Pull(int16_t* stereo, int frames) {
+  const Stream& stream = Bass.stream;
+  if (!stream.handle || !Deck.playing) {
+    std::memset(stereo, 0, size_t(frames) * 4);
+    Deck.pulled += frames;
     return;
   }
-  DecodeAhead(stream, frames + kDecodeAheadFrames);
-  int got = SDL_AudioStreamGet(stream.converter, out, bytes);
-  if (got < 0) got = 0;
-  std::memset(out + got, 0, size_t(bytes - got));
-
-  const int64_t first = Clock.handed.load(std::memory_order_relaxed);
-  Clock.handed.store(first + frames, std::memory_order_relaxed);
-  Clock.callbacks.fetch_add(1, std::memory_order_relaxed);
-  PublishAnchor(first - Bass.latencyFrames, now, first + frames - Bass.latencyFrames);
-
-  if (BassProbeObserver observer = Probe.observer.load(std::memory_order_relaxed))
-    observer(now, first, reinterpret_cast<const int16_t*>(out), frames);
+  if (Deck.startPending) {
+    Deck.startPending = false;
+    StartSegment(Deck.readFrame);
+  }
+  const uint32_t skips = Anchor.skipSerial.load(std::memory_order_acquire);
+  if (skips != Deck.skipsSeen) {
+    Deck.skipsSeen = skips;
+    // Hand over what the show will be at when this buffer is heard.
+    const int64_t now = Bass.output->now();
+    const int64_t latency = std::max<int64_t>(0, Deck.pulled - Deck.lastCapOutput);
+    const int64_t target = Anchor.skipFrame.load(std::memory_order_relaxed) +
+                           int64_t(FramesIn(now - Anchor.skipNanos.load(std::memory_order_relaxed))) + latency;
+    if (target > Deck.readFrame) StartSegment(target);
+  }
+  const int64_t available = std::clamp<int64_t>(stream.frames - Deck.readFrame, 0, frames);
+  if (available > 0) std::memcpy(stereo, &stream.pcm[size_t(Deck.readFrame) * 2], size_t(available) * 4);
+  std::memset(stereo + available * 2, 0, size_t(frames - available) * 4);
+  Deck.readFrame += frames;
+  Deck.pulled += frames;
 }
 
-static void SDLCALL AudioCallback(void*, Uint8* out, int bytes) { Mix(out, bytes, BassProbeNow()); }
+static void Heard(int64_t frame, int64_t nanos, int64_t capFrame) {
+  Deck.lastCapOutput = capFrame;
+  if (!Deck.playing || Deck.segments == 0) return;
+  // Seqlock without fences: each field is released after the odd count, and
+  // read with acquire before the count is read again.
+  const uint32_t sequence = Anchor.sequence.load(std::memory_order_relaxed);
+  Anchor.sequence.store(sequence + 1, std::memory_order_relaxed);
+  Anchor.frame.store(StreamFrameAt(frame), std::memory_order_release);
+  Anchor.nanos.store(nanos, std::memory_order_release);
+  Anchor.capFrame.store(std::min(StreamFrameAt(capFrame), Deck.readFrame), std::memory_order_release);
+  Anchor.reports.store(Anchor.reports.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+  Anchor.sequence.store(sequence + 2, std::memory_order_release);
+}
 
-// Opens `path` as an MP3 into `stream`, decoding the first frames ahead.
-// Returns a BASS error code.
-static int OpenMp3(const std::string& path, Stream& stream) {
-  static const bool libraryReady = mpg123_init() == MPG123_OK;
-  if (!libraryReady) return BASS_ERROR_UNKNOWN;
-  int result = MPG123_OK;
-  stream.decoder = mpg123_new(nullptr, &result);
-  if (!stream.decoder) return BASS_ERROR_MEM;
-  // Gapless: the encoder's delay and padding are cut, so the file's first
-  // sample is position 0.
-  mpg123_param(stream.decoder, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
-  mpg123_format_none(stream.decoder);
-  const long* rates = nullptr;
-  size_t rateCount = 0;
-  mpg123_rates(&rates, &rateCount);
-  for (size_t i = 0; i < rateCount; ++i)
-    mpg123_format(stream.decoder, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-  if (mpg123_open(stream.decoder, path.c_str()) != MPG123_OK) return BASS_ERROR_FILEOPEN;
+static const AudioOutputCallbacks kCallbacks = {Pull, Heard};
 
-  long rate = 0;
-  int channels = 0, encoding = 0;
-  if (mpg123_getformat(stream.decoder, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
-      (channels != 1 && channels != 2) || encoding != MPG123_ENC_SIGNED_16)
-    return BASS_ERROR_FORMAT;
-  // Lock the format: should the file change rate midway, the decoder
-  // resamples instead of handing us something else.
-  mpg123_format_none(stream.decoder);
-  mpg123_format(stream.decoder, rate, channels, MPG123_ENC_SIGNED_16);
-  stream.fileRate = rate;
-  stream.fileChannels = channels;
+// ---------------------------------------------------------------------------
+// The main thread's estimate
+// ---------------------------------------------------------------------------
+struct Report {
+  uint32_t count;  // 0: none yet
+  int64_t frame, nanos, capFrame;
+};
 
-  stream.converter = SDL_NewAudioStream(AUDIO_S16SYS, Uint8(channels), int(rate), AUDIO_S16SYS, 2, Bass.deviceRate);
-  if (!stream.converter) return BASS_ERROR_MEM;
-  DecodeAhead(stream, kDecodeAheadFrames);
-  if (stream.fileFramesDecoded == 0) return BASS_ERROR_FORMAT;  // a header and no audio
-  return BASS_OK;
+static Report ReadReport() {
+  Report report;
+  uint32_t before, after;
+  do {
+    before = Anchor.sequence.load(std::memory_order_acquire);
+    report.count = Anchor.reports.load(std::memory_order_acquire);
+    report.frame = Anchor.frame.load(std::memory_order_acquire);
+    report.nanos = Anchor.nanos.load(std::memory_order_acquire);
+    report.capFrame = Anchor.capFrame.load(std::memory_order_acquire);
+    after = Anchor.sequence.load(std::memory_order_relaxed);
+  } while ((before & 1) || before != after);
+  return report;
+}
+
+// Main thread, with no callback playing the stream (or under the lock).
+static void ResetPosition() {
+  Anchor.reports.store(0);
+  Anchor.frame.store(0);
+  Anchor.nanos.store(0);
+  Anchor.capFrame.store(0);
+  Estimate = {};
+  Estimate.last = double(Bass.stream.startFrame);
+}
+
+static void GoOnByTheClock(int64_t now, const Report& report) {
+  Estimate.freeRun = true;
+  Estimate.freeReports = report.count;
+  Estimate.baseFrame = Estimate.last;
+  Estimate.baseNanos = now;
+  std::fprintf(stderr, "trailer: no sound heard for %s; the show goes on by the clock\n",
+               Estimate.following ? "a second" : "five seconds");
+  Anchor.skipFrame.store(int64_t(Estimate.last), std::memory_order_relaxed);
+  Anchor.skipNanos.store(now, std::memory_order_relaxed);
+  Anchor.skipSerial.fetch_add(1, std::memory_order_release);
+}
+
+// Stream frame heard at `now`, as the show should see it.
+static double EstimateAt(int64_t now) {
+  const double start = double(Bass.stream.startFrame);
+  if (Estimate.frozen || !Estimate.playAsked) return Estimate.last;
+
+  Report report = {};
+  double truth = start, cap = start;
+  bool heard = false;
+  if (Bass.clockPaced) {
+    heard = true;
+    truth = start + FramesIn(now - Estimate.playNanos);
+    cap = truth;
+  } else {
+    report = ReadReport();
+    heard = report.count > 0;
+    cap = double(report.capFrame);
+    truth = std::min(double(report.frame) + FramesIn(now - report.nanos), cap);
+  }
+
+  if (Estimate.freeRun && heard && report.count != Estimate.freeReports &&
+      truth >= Estimate.baseFrame + FramesIn(now - Estimate.baseNanos) - kRebaseSeconds * Bass.rate) {
+    // Sound again, from about where the show is: follow it from here.
+    Estimate.freeRun = false;
+    Estimate.baseFrame = Estimate.last;
+    Estimate.baseNanos = now;
+  }
+  double value;
+  int64_t grewUntil = now;
+  if (Estimate.freeRun) {
+    value = Estimate.baseFrame + FramesIn(now - Estimate.baseNanos);
+  } else if (!heard || truth < start) {
+    value = start;
+    if (now - Estimate.playNanos > kFirstSoundNanos && !Estimate.following) GoOnByTheClock(now, report);
+  } else {
+    if (!Estimate.following) {
+      Estimate.following = true;
+      Estimate.baseFrame = truth;
+      Estimate.baseNanos = now;
+      Estimate.advancedNanos = now;
+    }
+    double predicted = Estimate.baseFrame + FramesIn(now - Estimate.baseNanos);
+    // A line past the cap stopped growing when it reached it.
+    if (predicted > cap)
+      grewUntil = std::max(Estimate.lastNanos, now - int64_t((predicted - cap) * double(kNanosPerSecond) / Bass.rate));
+    const double error = truth - predicted;
+    if (std::abs(error) > kRebaseSeconds * Bass.rate) {
+      Estimate.baseFrame = truth;
+      Estimate.baseNanos = now;
+      predicted = truth;
+    } else {
+      const double limit = kSlew * FramesIn(std::max<int64_t>(0, now - Estimate.lastNanos));
+      const double bend = std::clamp(error, -limit, limit);
+      Estimate.baseFrame += bend;
+      predicted += bend;
+    }
+    value = predicted;
+    if (predicted > cap) {
+      // Held: the output has nothing more to play. Hold the line too, so
+      // that the estimate goes on from here, not with a jump, when it does.
+      value = cap;
+      Estimate.baseFrame = cap;
+      Estimate.baseNanos = now;
+    }
+  }
+  if (value > Estimate.last) {
+    Estimate.last = value;
+    Estimate.advancedNanos = grewUntil;
+  } else if (Estimate.following && !Estimate.freeRun && now - Estimate.advancedNanos > kSilentNanos) {
+    GoOnByTheClock(now, report);
+  }
+  Estimate.lastNanos = now;
+  return Estimate.last;
 }
 
 // ---------------------------------------------------------------------------
 // The library's calls
 // ---------------------------------------------------------------------------
+void AudioUseOutput(const AudioOutput* output) { ChosenOutput = output; }
+
 DWORD BASS_GetVersion() { return kVersion; }
 
 BOOL BASS_Init(int device, DWORD freq, DWORD, void*) {
   if (Bass.initialised) return Fail(BASS_ERROR_ALREADY);
   if (device != -1) return Fail(kErrorDevice);
   if (freq < 8000 || freq > 192000) return Fail(kErrorFrequency);
-
-  if (Probe.simulate) {
-    Bass.device = 0;
-    Bass.deviceRate = int(freq);
-    Bass.bufferFrames = Probe.bufferFrames;
-    Bass.latencyFrames = Probe.latencyFrames;
-    Bass.clockPaced = false;
+  Bass.rate = int(freq);
+  const AudioOutput* output = ChosenOutput;
+  bool clockPaced = false;
+  int code = BASS_ERROR_DRIVER;
+  if (output) {
+    code = output->open(int(freq), &kCallbacks, &clockPaced);
   } else {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Fail(BASS_ERROR_DRIVER);
-    SDL_AudioSpec want = {}, have = {};
-    want.freq = int(freq);
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = kDeviceBufferFrames;
-    want.callback = AudioCallback;
-    // No changes allowed: SDL converts to whatever the hardware takes.
-    Bass.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (!Bass.device) {
-      SDL_QuitSubSystem(SDL_INIT_AUDIO);
-      return Fail(BASS_ERROR_DRIVER);
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    const bool sdlAsked = driver && *driver && std::strcmp(driver, "pulseaudio") && std::strcmp(driver, "pulse");
+    output = AudioOutputPulse();
+    if (sdlAsked || (code = output->open(int(freq), &kCallbacks, &clockPaced)) != BASS_OK) {
+      output = AudioOutputSDL();
+      code = output->open(int(freq), &kCallbacks, &clockPaced);
     }
-    const char* driver = SDL_GetCurrentAudioDriver();
-    const bool silentDriver = driver && (!std::strcmp(driver, "dummy") || !std::strcmp(driver, "disk"));
-    Bass.deviceRate = have.freq;
-    Bass.bufferFrames = have.samples;
-    // A sound card plays the buffer it is handed after the one it is playing;
-    // the silent drivers consume it during the sleep that follows.
-    Bass.latencyFrames = silentDriver ? 0 : have.samples;
-    Bass.clockPaced = silentDriver && !Probe.forceCallbackPacing;
   }
-  ResetClock();
+  if (code != BASS_OK) return Fail(code);
+  // The audio thread must be gone before the decoded sound is destroyed.
+  static const bool closedAtExit = std::atexit([] { BASS_Free(); }) == 0;
+  (void)closedAtExit;
+  Bass.output = output;
+  Bass.clockPaced = clockPaced;
+  ResetPosition();
   Bass.initialised = true;
   return Succeed();
 }
 
 BOOL BASS_Start() {
   if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
-  if (Bass.device) SDL_PauseAudioDevice(Bass.device, 0);
+  Bass.output->run(true);
   return Succeed();
 }
 
@@ -345,19 +372,25 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD le
   if (!ResolveShowFile(static_cast<const char*>(file), &path)) return Fail(BASS_ERROR_FILEOPEN);
 
   Stream stream;
-  const int code = OpenMp3(path, stream);
-  if (code != BASS_OK) {
-    FreeStream(stream);
-    return Fail(code);
-  }
+  long fileRate = 0;
+  const int code = DecodeMp3File(path.c_str(), Bass.rate, &stream.pcm, &fileRate);
+  if (code != BASS_OK) return Fail(code);
+  stream.frames = int64_t(stream.pcm.size() / 2);
   stream.handle = ++Bass.lastHandle;
   if (stream.handle == 0) stream.handle = ++Bass.lastHandle;  // after a wrap
-  LockDevice();
-  Bass.stream = stream;
-  UnlockDevice();
-  ResetClock();
+  Lock();
+  Bass.stream.pcm.swap(stream.pcm);
+  Bass.stream.handle = stream.handle;
+  Bass.stream.frames = stream.frames;
+  Bass.stream.startBytes = 0;
+  Bass.stream.startFrame = 0;
+  Deck.playing = false;
+  Deck.readFrame = 0;
+  Deck.segments = 0;
+  ResetPosition();
+  Unlock();
   Bass.error = BASS_OK;
-  return stream.handle;
+  return Bass.stream.handle;
 }
 
 int BASS_ErrorGetCode() { return Bass.error; }
@@ -365,14 +398,17 @@ int BASS_ErrorGetCode() { return Bass.error; }
 BOOL BASS_StreamPlay(HSTREAM handle, BOOL, DWORD) {
   if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
   if (!handle || handle != Bass.stream.handle) return Fail(BASS_ERROR_HANDLE);
-  if (Bass.stream.playing) return Succeed();  // played once from its start; never restarted
-  LockDevice();
-  ResetClock();
-  Clock.playTime.store(BassProbeNow(), std::memory_order_relaxed);
-  Clock.started.store(true, std::memory_order_release);
-  Bass.stream.playing = true;
-  UnlockDevice();
-  if (Bass.device) SDL_PauseAudioDevice(Bass.device, 0);
+  if (Estimate.playAsked) return Succeed();  // played once from its start; never restarted
+  Lock();
+  ResetPosition();
+  Deck.readFrame = Bass.stream.startFrame;
+  Deck.startPending = true;
+  Deck.segments = 0;
+  Deck.playing = true;
+  Estimate.playAsked = true;
+  Estimate.playNanos = Bass.output->now();
+  Unlock();
+  Bass.output->run(true);
   return Succeed();
 }
 
@@ -387,88 +423,78 @@ DWORD BASS_ChannelGetPosition(DWORD handle) {
     Fail(BASS_ERROR_HANDLE);
     return 0xFFFFFFFFu;
   }
-  int64_t heard = FramesHeardAt(BassProbeNow());
-  if (heard < Clock.lastHeard) heard = Clock.lastHeard;
-  Clock.lastHeard = heard;
+  const double start = double(Bass.stream.startFrame);
+  double value = EstimateAt(Bass.output->now());
+  if (value > start) value = std::max(start, value - double(Bass.delayMillis) * Bass.rate / 1000.0);
+  const int64_t heard = int64_t(value) - Bass.stream.startFrame;
   Bass.error = BASS_OK;
   // Unsigned 32 bits, wrapping like the library's DWORD.
-  return DWORD(Bass.stream.startBytes + uint64_t(heard) * kPositionBytesPerSecond / uint64_t(Bass.deviceRate));
+  return DWORD(Bass.stream.startBytes + uint64_t(heard) * kPositionBytesPerSecond / uint64_t(Bass.rate));
 }
 
 BOOL BASS_ChannelSetPosition(DWORD handle, DWORD bytes) {
   if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
   if (!handle || handle != Bass.stream.handle) return Fail(BASS_ERROR_HANDLE);
-  Stream& stream = Bass.stream;
   // Only before playback: the stream is played once, from where it was set.
-  if (stream.playing) return Fail(kErrorPosition);
-  const off_t fileFrame = off_t(int64_t(bytes) * stream.fileRate / kPositionBytesPerSecond);
-  if (mpg123_seek(stream.decoder, fileFrame, SEEK_SET) < 0) return Fail(kErrorPosition);
-  SDL_AudioStreamClear(stream.converter);
-  stream.endOfFile = false;
-  stream.fileFramesDecoded = uint64_t(fileFrame);
-  stream.startBytes = bytes;
-  DecodeAhead(stream, kDecodeAheadFrames);
+  if (Estimate.playAsked) return Fail(kErrorPosition);
+  const int64_t frame = int64_t(bytes) * Bass.rate / kPositionBytesPerSecond;
+  if (frame > Bass.stream.frames) return Fail(kErrorPosition);
+  Lock();
+  Bass.stream.startBytes = bytes;
+  Bass.stream.startFrame = frame;
+  Deck.readFrame = frame;
+  ResetPosition();
+  Unlock();
   return Succeed();
+}
+
+BOOL BASS_SetOutputDelay(int ms) {
+  if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
+  if (Estimate.playAsked) return Fail(kErrorIllegalParam);
+  Bass.delayMillis = ms;
+  return Succeed();
+}
+
+DWORD BASS_StreamGetLength(HSTREAM handle) {
+  if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
+  if (!handle || handle != Bass.stream.handle) return Fail(BASS_ERROR_HANDLE);
+  Bass.error = BASS_OK;
+  return DWORD(uint64_t(Bass.stream.frames) * kPositionBytesPerSecond / uint64_t(Bass.rate));
 }
 
 BOOL BASS_Stop() {
   if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
-  if (Bass.stream.playing) {
-    int64_t heard = FramesHeardAt(BassProbeNow());
-    if (heard < Clock.lastHeard) heard = Clock.lastHeard;
-    Clock.frozenFrame.store(heard, std::memory_order_release);
+  if (Estimate.playAsked && !Estimate.frozen) {
+    EstimateAt(Bass.output->now());
+    Estimate.frozen = true;
   }
-  if (Bass.device) SDL_PauseAudioDevice(Bass.device, 1);
-  LockDevice();
-  Bass.stream.playing = false;
-  UnlockDevice();
+  Bass.output->run(false);
+  Lock();
+  Deck.playing = false;
+  Unlock();
   return Succeed();
 }
 
 BOOL BASS_StreamFree(HSTREAM handle) {
   if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
   if (!handle || handle != Bass.stream.handle) return Fail(BASS_ERROR_HANDLE);
-  LockDevice();
-  Stream stream = Bass.stream;
+  std::vector<int16_t> pcm;
+  Lock();
+  pcm.swap(Bass.stream.pcm);
   Bass.stream = Stream();
-  UnlockDevice();
-  FreeStream(stream);
-  ResetClock();
+  Deck.playing = false;
+  Deck.segments = 0;
+  ResetPosition();
+  Unlock();
   return Succeed();
 }
 
-// ---------------------------------------------------------------------------
-// Probe
-// ---------------------------------------------------------------------------
-BassProbeCounters BassProbeRead() {
-  BassProbeCounters counters = {};
-  counters.callbacks = Clock.callbacks.load();
-  counters.framesHanded = uint64_t(Clock.handed.load());
-  LockDevice();
-  counters.fileFramesDecoded = Bass.stream.fileFramesDecoded;
-  counters.fileRate = int(Bass.stream.fileRate);
-  counters.fileChannels = Bass.stream.fileChannels;
-  counters.endOfFile = Bass.stream.endOfFile;
-  UnlockDevice();
-  counters.clockPaced = Bass.clockPaced;
-  counters.deviceRate = Bass.deviceRate;
-  counters.bufferFrames = Bass.bufferFrames;
-  counters.latencyFrames = Bass.latencyFrames;
-  return counters;
+BOOL BASS_Free() {
+  if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
+  if (Bass.stream.handle) BASS_StreamFree(Bass.stream.handle);
+  Bass.output->run(false);
+  Bass.output->close();
+  Bass.output = nullptr;
+  Bass.initialised = false;
+  return Succeed();
 }
-
-void BassProbeSimulateDevice(int bufferFrames, int latencyFrames) {
-  Probe.simulate = true;
-  Probe.bufferFrames = bufferFrames;
-  Probe.latencyFrames = latencyFrames;
-}
-
-void BassProbeRunCallback(uint8_t* out, int bytes, int64_t nowNanoseconds) { Mix(out, bytes, nowNanoseconds); }
-
-void BassProbeSetClock(int64_t nowNanoseconds) { Probe.clock.store(nowNanoseconds); }
-
-void BassProbeForceCallbackPacing(bool on) { Probe.forceCallbackPacing = on; }
-
-void BassProbeSetObserver(BassProbeObserver observer) { Probe.observer.store(observer); }
-
-void BassProbeSetError(int code) { Bass.error = code; }

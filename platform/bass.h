@@ -1,12 +1,29 @@
 // The audio library the show was written against, rebuilt on libmpg123
-// (decoding) and SDL2 audio (output): the calls the soundtrack code relies on,
-// with the same names and meanings.
+// (decoding) and a sound output (libpulse, else SDL2; platform/audio_output.h):
+// the calls the soundtrack code relies on, with the same names and meanings.
 //
-// Position: bytes of decoded audio counted as 16-bit stereo at 22,050 Hz,
-// 88,200 per second whatever the file's own rate, of what is being heard now.
-// It keeps growing at that rate after the end of the file, as if silence
-// followed. Decoding and output run on SDL's audio thread; every call here is
-// made from the main thread and never waits on the decoder.
+// Units:
+//   stream bytes  the position's unit: bytes of decoded audio counted as 16-bit
+//                 stereo at 22,050 Hz, 88,200 per second, whatever the file's
+//                 own rate. Byte 0 is the first sample the decoder puts out
+//                 (an encoder's delay is not cut: it is decoded audio too).
+//   output frames one stereo sample pair at the output rate (`freq` of
+//                 BASS_Init, 44,100 Hz for the show).
+//
+// Position: the stream bytes reaching the ear now, as the sound server
+// reports it (SDL: one buffer after it was handed over). It stays where
+// playback starts until the first frame is heard, never goes back, advances
+// smoothly at the output's rate between the output's reports, holds when the
+// output stops taking sound, and keeps growing at the same rate after the
+// end of the file, as if silence followed. If nothing is heard for a second
+// (five before the first frame) it goes on by the monotonic clock, with one
+// line on stderr, and the sound catches up to it when the output takes sound
+// again.
+//
+// Threads: every BASS_* call comes from the main thread. The whole file is
+// decoded into memory by BASS_StreamCreateFile; the output's audio thread only
+// copies from there. BASS_ChannelGetPosition takes no lock and never waits;
+// the other calls hold the output's lock for a few microseconds at most.
 #pragma once
 
 #include <cstdint>
@@ -30,15 +47,29 @@ enum : int {
 
 DWORD BASS_GetVersion();  // 0x80000: version 0.8
 // device -1: the default output; freq: output rate in Hz; win is not used.
+// Opens the output (platform/audio_output.h chooses which).
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* win);
+// Starts the output taking sound (silence until a stream plays).
 BOOL BASS_Start();
 // mem 0: `file` is a file name, opened through the show's file-name helper.
+// Decodes the whole file into memory (about 10 MB per minute at 44.1 kHz).
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags);
 int BASS_ErrorGetCode();  // code of the last call, 0 when it succeeded
 BOOL BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD flags);
-DWORD BASS_ChannelGetPosition(DWORD handle);  // stream bytes; see above
+DWORD BASS_ChannelGetPosition(DWORD handle);  // stream bytes heard now; see above
 // Before playback only: playback starts at `bytes` of the stream, and the
 // position counts on from there.
 BOOL BASS_ChannelSetPosition(DWORD handle, DWORD bytes);
+// Stream bytes of the whole decoded file.
+DWORD BASS_StreamGetLength(HSTREAM handle);
+// Not the original library's: an output the server cannot measure (Bluetooth
+// headphones, an AV receiver) plays `ms` milliseconds later than reported, so
+// the position lags that much (negative: leads, from the first frame heard).
+// Before playback.
+BOOL BASS_SetOutputDelay(int ms);
+// Stops the output; the position stays where it was.
 BOOL BASS_Stop();
 BOOL BASS_StreamFree(HSTREAM handle);
+// Frees the stream and closes the output: back to before BASS_Init. The show
+// never calls it (the process ends instead); tools and tests do.
+BOOL BASS_Free();

@@ -3,7 +3,7 @@
 #include "app/main_loop.h"
 #include "app/soundtrack.h"
 #include "app/window.h"
-#include "platform/bass_probe.h"
+#include "tools/kit/audio_kit.h"
 #include "platform/msgbox.h"
 #include "tests/support/gl_test.h"
 #include "tools/soundgen/mp3_encode.h"
@@ -66,18 +66,26 @@ TEST_F(Soundtrack, BErrorShowsTheTableTextsAndNothingElse) {
       {29, "No hardware voices available"},
       {30, "Synchronizers have been disabled"},
   };
+  // Each code as an output that fails to open reports it.
   for (const auto& [code, text] : shown) {
     MessageBoxStartRecording();
-    BassProbeSetError(code);
+    AudioUseOutput(KitSimulatedOutput(code));
+    BASS_Init(-1, 44100, 0, nullptr);
     BError();
     ExpectBoxes({{text, "BASS Init Error"}});
   }
-  for (int code : {0, 28, 31, 1000, -2, -1000}) {
+  for (int code : {28, 31, 1000, -2, -1000}) {
     MessageBoxStartRecording();
-    BassProbeSetError(code);
+    AudioUseOutput(KitSimulatedOutput(code));
+    BASS_Init(-1, 44100, 0, nullptr);
     BError();
     EXPECT_TRUE(MessageBoxLog().empty()) << code;
   }
+  MessageBoxStartRecording();
+  AudioUseOutput(KitSimulatedOutput());
+  ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr));
+  BError();  // code 0
+  EXPECT_TRUE(MessageBoxLog().empty());
 }
 
 TEST_F(Soundtrack, PlaysFromZeroAndCloses) {
@@ -95,6 +103,21 @@ TEST_F(Soundtrack, PlaysFromZeroAndCloses) {
   BBS_Close();
   EXPECT_EQ(StreamPosition(), 0xFFFFFFFFu);  // the stream is gone
   EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+}
+
+TEST_F(Soundtrack, AnAudioOffsetSetBeforeInitHoldsThePictureBack) {
+  // As --audio-offset sets it, before the library is up.
+  BSS_SetAudioOffset(200);
+  dir_.Write("TrailerLOW.mp3", QuietMp3(1.0));
+  ASSERT_TRUE(BSS_Init());
+  const auto played = std::chrono::steady_clock::now();
+  ASSERT_TRUE(BASS_StreamPlay(BSS_Stream, 0, 4));
+  EXPECT_EQ(StreamPosition(), 0u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  const uint32_t position = StreamPosition();
+  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - played).count();
+  EXPECT_GT(position, 0u);
+  EXPECT_LE(double(position), (elapsed - 0.2) * 88200.0 + 200.0);
 }
 
 TEST_F(Soundtrack, ShowWithoutSoundtrackEndsBeforeAnyWindow) {

@@ -7,7 +7,8 @@ bool DecodeMp3(const char* path, std::vector<int16_t>* pcm, long* rate, int* cha
   int error = 0;
   mpg123_handle* decoder = mpg123_new(nullptr, &error);
   if (!decoder) return false;
-  mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
+  mpg123_param(decoder, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
+  mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
   int encoding = 0;
   bool ok = mpg123_open(decoder, path) == MPG123_OK &&
             mpg123_getformat(decoder, rate, channels, &encoding) == MPG123_OK;

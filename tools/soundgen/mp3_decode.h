@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-// Decodes `path` gaplessly (the encoder's delay and padding cut, as the show
-// hears it) into interleaved 16-bit PCM, appended to *pcm. False when the file
+// Decodes `path` as the show hears it (everything the decoder puts out, the
+// codecs' delay included: nothing is cut) into interleaved 16-bit PCM,
+// appended to *pcm. False when the file
 // cannot be opened or decoding fails before its end.
 bool DecodeMp3(const char* path, std::vector<int16_t>* pcm, long* rate, int* channels);

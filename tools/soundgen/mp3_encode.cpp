@@ -4,7 +4,8 @@
 
 #include <cstring>
 
-bool EncodeMp3(const int16_t* pcm, size_t frames, int channels, int rate, int kbps, std::vector<uint8_t>* mp3) {
+bool EncodeMp3(const int16_t* pcm, size_t frames, int channels, int rate, int kbps, std::vector<uint8_t>* mp3,
+               bool lameTag) {
   mp3->clear();
   if (channels != 1 && channels != 2) return false;
   lame_global_flags* lame = lame_init();
@@ -16,7 +17,7 @@ bool EncodeMp3(const int16_t* pcm, size_t frames, int channels, int rate, int kb
   lame_set_VBR(lame, vbr_off);
   lame_set_brate(lame, kbps);
   lame_set_quality(lame, 5);
-  lame_set_bWriteVbrTag(lame, 1);             // reserves the first frame for the tag
+  lame_set_bWriteVbrTag(lame, lameTag ? 1 : 0);  // reserves the first frame for the tag
   lame_set_write_id3tag_automatic(lame, 0);   // the tag frame must come first
   if (lame_init_params(lame) < 0) {
     lame_close(lame);
@@ -42,7 +43,7 @@ bool EncodeMp3(const int16_t* pcm, size_t frames, int channels, int rate, int kb
     if (written < 0) ok = false;
     else mp3->insert(mp3->end(), out.begin(), out.begin() + written);
   }
-  if (ok) {
+  if (ok && lameTag) {
     // The tag frame carries the delay and padding; it overwrites the frame
     // that was reserved for it at the start of the file.
     unsigned char tag[2880];

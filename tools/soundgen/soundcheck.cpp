@@ -3,31 +3,18 @@
 //   soundcheck decode FILE.mp3          time a whole decode with libmpg123
 //   soundcheck picture FILE.mp3 OUT.png [FROM TO]
 //                                       envelope and spectrogram, marks in red
-//   soundcheck accuracy FILE.mp3 [SECONDS [clock]]
-//                                       position against the audio handed out
 //
-// accuracy plays FILE through the audio layer on the current SDL driver with
-// the position paced by callbacks (as on a sound card). Every callback's
-// frames are logged with their time; the frame audible at time t is then the
-// first frame of the last callback before t, plus the time since it at the
-// device rate, minus the device latency. The position read at t is compared
-// with that, and its rate with real time, over many reads. With "clock" the
-// layer paces the position as it does for the show on the dummy and disk
-// drivers (by the monotonic clock), and the rate line is what counts.
-#include "platform/bass.h"
-#include "platform/bass_probe.h"
+// How the audio layer keeps time with what is heard: trailer-tool sync.
 #include "tools/kit/png_file.h"
 #include "tools/soundgen/mp3_decode.h"
 
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 static const double kBytesPerSecond = 88200.0;
@@ -150,100 +137,12 @@ static int CommandPicture(const char* path, const char* output, double from, dou
   return 0;
 }
 
-// ---------------------------------------------------------------------------
-// accuracy
-// ---------------------------------------------------------------------------
-struct CallbackRecord {
-  int64_t time;   // ns
-  int64_t first;  // output frame
-};
-static const size_t kMaxRecords = 1 << 16;
-static CallbackRecord Records[kMaxRecords];
-static std::atomic<size_t> RecordCount{0};
-
-static void Observe(int64_t now, int64_t first, const int16_t*, int) {
-  const size_t index = RecordCount.load(std::memory_order_relaxed);
-  if (index >= kMaxRecords) return;
-  Records[index] = {now, first};
-  RecordCount.store(index + 1, std::memory_order_release);
-}
-
-static int CommandAccuracy(const char* path, double seconds, bool clockPaced) {
-  BassProbeForceCallbackPacing(!clockPaced);
-  BassProbeSetObserver(Observe);
-  if (!BASS_Init(-1, 44100, 0, nullptr)) {
-    std::fprintf(stderr, "soundcheck: BASS_Init failed with code %d\n", BASS_ErrorGetCode());
-    return 1;
-  }
-  BASS_Start();
-  const HSTREAM stream = BASS_StreamCreateFile(0, path, 0, 0, 0);
-  if (BASS_ErrorGetCode() != 0) {
-    std::fprintf(stderr, "soundcheck: cannot open %s (code %d)\n", path, BASS_ErrorGetCode());
-    return 1;
-  }
-  const BassProbeCounters setup = BassProbeRead();
-  struct Read {
-    int64_t time;
-    uint32_t position;
-  };
-  std::vector<Read> reads;
-  reads.reserve(200000);
-  BASS_StreamPlay(stream, 0, 4);
-  const int64_t start = BassProbeNow();
-  const int64_t end = start + int64_t(seconds * 1e9);
-  // Reads in bursts, like frames of the show: 32 reads, then a pause.
-  while (BassProbeNow() < end) {
-    for (int i = 0; i < 32; ++i) reads.push_back({BassProbeNow(), BASS_ChannelGetPosition(stream)});
-    std::this_thread::sleep_for(std::chrono::microseconds(1500));
-  }
-  BASS_Stop();
-  const size_t records = RecordCount.load(std::memory_order_acquire);
-
-  // The frame audible at each read, from the callback log.
-  const double rate = setup.deviceRate;
-  double worst = 0.0, sum = 0.0, worstAhead = 0.0, worstBehind = 0.0;
-  size_t compared = 0, backwards = 0;
-  size_t record = 0;
-  for (size_t i = 0; i < reads.size(); ++i) {
-    if (i > 0 && reads[i].position < reads[i - 1].position) ++backwards;
-    while (record + 1 < records && Records[record + 1].time <= reads[i].time) ++record;
-    if (records == 0 || Records[record].time > reads[i].time) continue;
-    // Skip reads after a stall longer than a buffer: nothing is audible then.
-    const double since = double(reads[i].time - Records[record].time) / 1e9;
-    const double audible =
-        double(Records[record].first) + std::min(since * rate, double(setup.bufferFrames)) - setup.latencyFrames;
-    if (audible < 0) continue;
-    const double error = (double(reads[i].position) / (kBytesPerSecond / rate) - audible) / rate * 1000.0;  // ms
-    worst = std::max(worst, std::fabs(error));
-    worstAhead = std::max(worstAhead, error);
-    worstBehind = std::min(worstBehind, error);
-    sum += std::fabs(error);
-    ++compared;
-  }
-  const Read& first = reads.front();
-  const Read& last = reads.back();
-  const double elapsed = double(last.time - first.time) / 1e9;
-  std::printf("driver buffer %d frames at %d Hz, latency %d frames; %zu callbacks, %zu reads\n", setup.bufferFrames,
-              setup.deviceRate, setup.latencyFrames, records, reads.size());
-  std::printf("position - audible: mean |error| %.3f ms, worst %.3f ms (ahead %.3f, behind %.3f) over %zu reads\n",
-              compared ? sum / double(compared) : 0.0, worst, worstAhead, -worstBehind, compared);
-  std::printf("went backwards: %zu times; rate %.1f bytes/s over %.2f s (callbacks paced %.4fx real time)\n", backwards,
-              double(last.position - first.position) / elapsed, elapsed,
-              records > 1 ? double(Records[records - 1].first - Records[0].first) / rate /
-                                (double(Records[records - 1].time - Records[0].time) / 1e9)
-                          : 0.0);
-  return 0;
-}
-
 int main(int argc, char** argv) {
   if (argc >= 3 && !std::strcmp(argv[1], "decode")) return CommandDecode(argv[2]);
   if (argc >= 4 && !std::strcmp(argv[1], "picture"))
     return CommandPicture(argv[2], argv[3], argc >= 5 ? std::atof(argv[4]) : 0.0, argc >= 6 ? std::atof(argv[5]) : 0.0);
-  if (argc >= 3 && !std::strcmp(argv[1], "accuracy"))
-    return CommandAccuracy(argv[2], argc >= 4 ? std::atof(argv[3]) : 5.0, argc >= 5 && !std::strcmp(argv[4], "clock"));
   std::fprintf(stderr,
                "usage: soundcheck decode FILE.mp3\n"
-               "       soundcheck picture FILE.mp3 OUT.png [FROM TO]\n"
-               "       soundcheck accuracy FILE.mp3 [SECONDS [clock]]\n");
+               "       soundcheck picture FILE.mp3 OUT.png [FROM TO]\n");
   return 2;
 }

@@ -1,5 +1,9 @@
 // soundgen: synthesizes the show's default soundtrack and writes it as
-// "TrailerLOW.mp3" (22,050 Hz, 16-bit stereo, 135 s, gapless CBR MP3).
+// "TrailerLOW.mp3" (22,050 Hz, 16-bit stereo, 135 s, CBR MP3 without a LAME
+// tag). The marks count from the first sample the decoder puts out, the
+// codecs' delay included, so the piece is written that much early: decoded
+// whole, every accent lands on its mark. With no tag, a gapless decoder has
+// nothing to cut and hears it the same.
 //
 //   soundgen OUTPUT.mp3
 //
@@ -668,7 +672,8 @@ int main(int argc, char** argv) {
   static_assert(kLength > 133.2, "the soundtrack must outlast the show");
   const std::vector<int16_t> pcm = Render();
   std::vector<uint8_t> mp3;
-  if (!EncodeMp3(pcm.data(), size_t(kFrames), 2, kRate, kBitRate, &mp3)) {
+  if (!EncodeMp3(pcm.data() + size_t(kCodecDelayFrames) * 2, size_t(kFrames - kCodecDelayFrames), 2, kRate, kBitRate,
+                 &mp3, false)) {
     std::fprintf(stderr, "soundgen: encoding failed\n");
     return 1;
   }

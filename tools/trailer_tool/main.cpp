@@ -11,7 +11,8 @@ static const char kUsage[] =
     "       trailer-tool model FILE.3ds\n"
     "       trailer-tool sheet OUT.png\n"
     "       trailer-tool bench [--frames N] [--csv]\n"
-    "       trailer-tool video OUT.mp4 [--fps N] [--size WxH] [--from S] [--to S] [--msaa N]\n";
+    "       trailer-tool video OUT.mp4 [--fps N] [--size WxH] [--from S] [--to S] [--msaa N]\n"
+    "       trailer-tool sync [--seconds S] [--driver NAME] [--start S]\n";
 
 int main(int argc, char** argv) {
   static const struct {
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
       {"sheet", CmdSheet},
       {"bench", CmdBench},
       {"video", CmdVideo},
+      {"sync", CmdSync},
   };
   if (argc >= 2) {
     for (const auto& command : kCommands)

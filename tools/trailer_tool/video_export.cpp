@@ -2,7 +2,7 @@
 // to YUV 4:2:0, and muxes them with the soundtrack, decoded and re-encoded.
 //
 // Alignment: the stream position counts bytes of the soundtrack as the show
-// hears it, decoded gaplessly (the MP3 encoder's delay cut), 88,200 per second
+// hears it, decoded whole (the codecs' delay is decoded audio too), 88,200 per second
 // = 22,050 stereo 16-bit sample frames per second. Frame i is the moment t =
 // from + i / fps; the audio track starts at the decoded sample of `from` with
 // the first frame, so the sound of position p plays while the frame drawn at p

@@ -1,0 +1,57 @@
+// Sound outputs: what the audio layer (platform/bass.cpp) plays through.
+//
+// Words: a frame is one 16-bit stereo sample pair at the output's rate.
+// Output frames count every frame the output has pulled since it was opened,
+// silence included; they are the output's own timeline. Times are monotonic
+// nanoseconds from the output's `now`.
+//
+// An output is a table of functions, so that the layer drives libpulse, SDL2
+// or a test's simulated output alike. The layer owns the callbacks below; the
+// output calls them on its own thread (the "audio thread"), with its lock
+// held, never from two threads at once.
+#pragma once
+
+#include <cstdint>
+
+struct AudioOutputCallbacks {
+  // Fills `frames` frames at `stereo` (interleaved, native endian). Copies
+  // only: never blocks, never allocates.
+  void (*pull)(int16_t* stereo, int frames);
+  // Output frame `frame` is reaching the ear at `nanos`. Nothing beyond
+  // `capFrame` can be heard until the next report (a stalled output holds
+  // there). `frame` may lie before 0 or `nanos` in the future.
+  void (*heard)(int64_t frame, int64_t nanos, int64_t capFrame);
+};
+
+struct AudioOutput {
+  const char* name;
+  // Main thread. Opens the output at `rate` Hz, silent until `run(true)`.
+  // Returns 0 or the audio library's error code (3: no driver). With
+  // *clockPaced set the output never calls `heard`: it cannot tell when
+  // anything is heard (SDL's dummy and disk drivers), so the layer counts
+  // from play by the clock.
+  int (*open)(int rate, const AudioOutputCallbacks* callbacks, bool* clockPaced);
+  // Main thread: start or stop pulling.
+  void (*run)(bool on);
+  // Main thread: no callback runs after it returns.
+  void (*close)();
+  // Main thread: between lock and unlock no callback runs.
+  void (*lock)();
+  void (*unlock)();
+  // Any thread: the clock of the reports, in nanoseconds.
+  int64_t (*now)();
+};
+
+// libpulse, when a PulseAudio (or PipeWire-pulse) server answers; the server
+// says what is being heard now, its own latency included.
+const AudioOutput* AudioOutputPulse();
+// SDL2's audio drivers. SDL reports no latency: one device buffer is assumed.
+const AudioOutput* AudioOutputSDL();
+
+// Main thread, before BASS_Init: the output to use; nullptr (the default)
+// chooses libpulse when a server answers, else SDL. SDL_AUDIODRIVER set to
+// anything but pulseaudio chooses SDL.
+void AudioUseOutput(const AudioOutput* output);
+
+// CLOCK_MONOTONIC in nanoseconds.
+int64_t AudioMonotonicNanos();

@@ -1,0 +1,80 @@
+// The SDL2 output: the fallback where no sound server answers, and SDL's
+// dummy driver for headless runs.
+//
+// SDL reports no output latency, so a sound card is taken to play the buffer
+// it is handed right after the one it is playing: each callback's first frame
+// is heard one buffer after the callback. The dummy and disk drivers hear
+// nothing and call back at whole-millisecond sleeps (a few percent fast), so
+// there the layer counts by the clock instead.
+#include "platform/audio_output.h"
+
+#include <SDL.h>
+
+#include <cstring>
+#include <ctime>
+
+static const int kBufferFrames = 512;  // per callback: 11.6 ms at 44.1 kHz
+
+static struct {
+  SDL_AudioDeviceID device = 0;
+  const AudioOutputCallbacks* callbacks = nullptr;
+  int bufferFrames = 0;  // output frames per callback
+  int64_t pulled = 0;    // output frames pulled since open; audio thread
+} Sdl;
+
+int64_t AudioMonotonicNanos() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// SDL's audio thread, with the device lock held.
+static void SDLCALL Callback(void*, Uint8* out, int bytes) {
+  const int64_t now = AudioMonotonicNanos();
+  const int frames = bytes / 4;
+  const int64_t first = Sdl.pulled;
+  Sdl.callbacks->pull(reinterpret_cast<int16_t*>(out), frames);
+  Sdl.pulled += frames;
+  Sdl.callbacks->heard(first - Sdl.bufferFrames, now, first + frames - Sdl.bufferFrames);
+}
+
+static void SilentCallback(void*, Uint8* out, int bytes) {
+  Sdl.callbacks->pull(reinterpret_cast<int16_t*>(out), bytes / 4);
+}
+
+static int Open(int rate, const AudioOutputCallbacks* callbacks, bool* clockPaced) {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 3;
+  const char* driver = SDL_GetCurrentAudioDriver();
+  *clockPaced = driver && (!std::strcmp(driver, "dummy") || !std::strcmp(driver, "disk"));
+  SDL_AudioSpec want = {}, have = {};
+  want.freq = rate;
+  want.format = AUDIO_S16SYS;
+  want.channels = 2;
+  want.samples = kBufferFrames;
+  want.callback = *clockPaced ? SilentCallback : Callback;
+  Sdl.callbacks = callbacks;
+  Sdl.pulled = 0;
+  // No changes allowed: SDL converts to whatever the hardware takes.
+  Sdl.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (!Sdl.device) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return 3;
+  }
+  Sdl.bufferFrames = have.samples;
+  return 0;
+}
+
+static void Run(bool on) { SDL_PauseAudioDevice(Sdl.device, on ? 0 : 1); }
+
+static void Close() {
+  SDL_CloseAudioDevice(Sdl.device);
+  Sdl.device = 0;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+static void Lock() { SDL_LockAudioDevice(Sdl.device); }
+static void Unlock() { SDL_UnlockAudioDevice(Sdl.device); }
+
+static const AudioOutput kSdlOutput = {"sdl", Open, Run, Close, Lock, Unlock, AudioMonotonicNanos};
+
+const AudioOutput* AudioOutputSDL() { return &kSdlOutput; }

@@ -1,0 +1,201 @@
+#include "tools/kit/audio_loopback.h"
+
+#include "platform/audio_output.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+double TimedSound::NanosAt(double frame) const {
+  if (anchors.empty() || rate <= 0) return 0.0;
+  auto after = std::upper_bound(anchors.begin(), anchors.end(), frame,
+                                [](double f, const Anchor& anchor) { return f < double(anchor.frame); });
+  const Anchor& anchor = after == anchors.begin() ? anchors.front() : *(after - 1);
+  return double(anchor.nanos) + (frame - double(anchor.frame)) * 1e9 / rate;
+}
+
+// ---------------------------------------------------------------------------
+// Recording
+// ---------------------------------------------------------------------------
+struct Report {
+  int64_t frame;  // stream frame being captured ...
+  int64_t nanos;  // ... at this moment
+};
+
+static struct {
+  pa_threaded_mainloop* loop = nullptr;
+  pa_context* context = nullptr;
+  pa_stream* stream = nullptr;
+  int rate = 0;
+  std::vector<int16_t> stereo;   // loop thread while recording
+  std::vector<Report> reports;   // loop thread while recording
+} Rec;
+
+static void Signal(void*) { pa_threaded_mainloop_signal(Rec.loop, 0); }
+static void ContextState(pa_context*, void*) { Signal(nullptr); }
+static void StreamState(pa_stream*, void*) { Signal(nullptr); }
+
+static void Read(pa_stream* stream, size_t, void*) {
+  while (pa_stream_readable_size(stream) > 0) {
+    const void* data = nullptr;
+    size_t bytes = 0;
+    if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0) break;
+    const size_t samples = bytes / 2;
+    if (data) {
+      const int16_t* pcm = static_cast<const int16_t*>(data);
+      Rec.stereo.insert(Rec.stereo.end(), pcm, pcm + samples);
+    } else {
+      Rec.stereo.insert(Rec.stereo.end(), samples, 0);  // a hole
+    }
+    pa_stream_drop(stream);
+  }
+  pa_usec_t usec = 0;
+  if (pa_stream_get_time(stream, &usec) == 0)
+    Rec.reports.push_back({int64_t(double(usec) * Rec.rate / 1e6), AudioMonotonicNanos()});
+}
+
+static void Release() {
+  if (Rec.loop) pa_threaded_mainloop_stop(Rec.loop);
+  if (Rec.stream) pa_stream_unref(Rec.stream);
+  if (Rec.context) {
+    pa_context_disconnect(Rec.context);
+    pa_context_unref(Rec.context);
+  }
+  if (Rec.loop) pa_threaded_mainloop_free(Rec.loop);
+  Rec.loop = nullptr;
+  Rec.context = nullptr;
+  Rec.stream = nullptr;
+}
+
+bool LoopbackStart(int rate) {
+  Rec.rate = rate;
+  Rec.stereo.clear();
+  Rec.reports.clear();
+  Rec.stereo.reserve(size_t(rate) * 2 * 200);
+  Rec.loop = pa_threaded_mainloop_new();
+  if (!Rec.loop || pa_threaded_mainloop_start(Rec.loop) < 0) {
+    Release();
+    return false;
+  }
+  pa_threaded_mainloop_lock(Rec.loop);
+  Rec.context = pa_context_new(pa_threaded_mainloop_get_api(Rec.loop), "trailer-tool sync");
+  bool ok = Rec.context && pa_context_connect(Rec.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
+  if (ok) pa_context_set_state_callback(Rec.context, ContextState, nullptr);
+  while (ok && pa_context_get_state(Rec.context) != PA_CONTEXT_READY) {
+    ok = PA_CONTEXT_IS_GOOD(pa_context_get_state(Rec.context));
+    if (ok) pa_threaded_mainloop_wait(Rec.loop);
+  }
+  if (ok) {
+    const pa_sample_spec spec = {PA_SAMPLE_S16NE, uint32_t(rate), 2};
+    Rec.stream = pa_stream_new(Rec.context, "Monitor", &spec, nullptr);
+    ok = Rec.stream != nullptr;
+  }
+  if (ok) {
+    // Large fragments: the recorder must not ask the sink for a lower
+    // latency than the show's own stream does.
+    pa_buffer_attr attr;
+    attr.maxlength = uint32_t(-1);
+    attr.tlength = attr.prebuf = attr.minreq = uint32_t(-1);
+    attr.fragsize = uint32_t(rate * 4 / 4);  // 250 ms
+    pa_stream_set_state_callback(Rec.stream, StreamState, nullptr);
+    pa_stream_set_read_callback(Rec.stream, Read, nullptr);
+    const pa_stream_flags_t flags =
+        pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+    ok = pa_stream_connect_record(Rec.stream, "@DEFAULT_MONITOR@", &attr, flags) >= 0;
+  }
+  while (ok && pa_stream_get_state(Rec.stream) != PA_STREAM_READY) {
+    ok = PA_STREAM_IS_GOOD(pa_stream_get_state(Rec.stream));
+    if (ok) pa_threaded_mainloop_wait(Rec.loop);
+  }
+  pa_threaded_mainloop_unlock(Rec.loop);
+  if (!ok) Release();
+  return ok;
+}
+
+bool LoopbackStop(TimedSound* recording) {
+  if (!Rec.loop) return false;
+  pa_threaded_mainloop_lock(Rec.loop);
+  pa_stream_disconnect(Rec.stream);
+  pa_threaded_mainloop_unlock(Rec.loop);
+  Release();
+  recording->rate = Rec.rate;
+  recording->stereo.swap(Rec.stereo);
+  recording->anchors.clear();
+  if (Rec.reports.empty()) return false;
+  // One line through the reports (least squares, then again without those
+  // more than a millisecond off: a late report must not move it). Its slope
+  // is the sink's rate against the monotonic clock, a few ppm off nominal.
+  std::vector<Report> kept = Rec.reports;
+  double slope = 1e9 / Rec.rate, intercept = 0;
+  for (int pass = 0; pass < 3 && kept.size() >= 2; ++pass) {
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    const double n = double(kept.size());
+    for (const Report& report : kept) {
+      const double x = double(report.frame), y = double(report.nanos - kept.front().nanos);
+      sx += x, sy += y, sxx += x * x, sxy += x * y;
+    }
+    const double denominator = n * sxx - sx * sx;
+    if (denominator <= 0) break;
+    slope = (n * sxy - sx * sy) / denominator;
+    intercept = double(kept.front().nanos) + (sy - slope * sx) / n;
+    std::vector<Report> close;
+    for (const Report& report : kept)
+      if (std::fabs(intercept + slope * double(report.frame) - double(report.nanos)) < 1e6) close.push_back(report);
+    if (close.size() < 2 || close.size() == kept.size()) break;
+    kept.swap(close);
+  }
+  // Anchors every second along the line.
+  const int64_t frames = int64_t(recording->stereo.size() / 2);
+  for (int64_t frame = 0; frame <= frames; frame += Rec.rate)
+    recording->anchors.push_back({frame, int64_t(intercept + slope * double(frame))});
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Matching
+// ---------------------------------------------------------------------------
+static double Mono(const std::vector<int16_t>& stereo, int64_t frame) {
+  if (frame < 0 || size_t(frame) * 2 + 1 >= stereo.size()) return 0.0;
+  return double(stereo[size_t(frame) * 2]) + double(stereo[size_t(frame) * 2 + 1]);
+}
+
+// Normalised correlation of needle[from, from + count) with haystack at `at`,
+// every `stride`-th frame.
+static double Match(const std::vector<int16_t>& needle, int64_t from, int64_t count,
+                    const std::vector<int16_t>& haystack, int64_t at, int stride) {
+  double cross = 0, a = 0, b = 0;
+  for (int64_t i = 0; i < count; i += stride) {
+    const double x = Mono(needle, from + i), y = Mono(haystack, at + i);
+    cross += x * y;
+    a += x * x;
+    b += y * y;
+  }
+  return a > 0 && b > 0 ? cross / std::sqrt(a * b) : 0.0;
+}
+
+int64_t FindSound(const std::vector<int16_t>& needle, int64_t from, int64_t count, const std::vector<int16_t>& haystack,
+                  int64_t near, int64_t span) {
+  // Every lag on every fourth frame, then every frame around the best.
+  int64_t best = -1;
+  double bestScore = 0.5;
+  for (int64_t at = near - span; at <= near + span; ++at) {
+    const double score = Match(needle, from, count, haystack, at, 4);
+    if (score > bestScore) {
+      bestScore = score;
+      best = at;
+    }
+  }
+  if (best < 0) return -1;
+  const int64_t coarse = best;
+  bestScore = -1.0;
+  for (int64_t at = coarse - 2; at <= coarse + 2; ++at) {
+    const double score = Match(needle, from, count, haystack, at, 1);
+    if (score > bestScore) {
+      bestScore = score;
+      best = at;
+    }
+  }
+  return best;
+}

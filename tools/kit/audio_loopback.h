@@ -1,0 +1,35 @@
+// Measuring what is heard: a recording of the default sink's monitor through
+// libpulse with the server's timing, and finding a stretch of the soundtrack
+// (decoded as the layer plays it: platform/audio_decode.h) in it.
+//
+// Units: frames are stereo pairs at `rate` Hz; times are CLOCK_MONOTONIC
+// nanoseconds. Main thread only (the recording runs on libpulse's thread).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Sound with the moment each frame was played: frame i of `stereo` was heard
+// at the time of the last anchor at or before i, plus (i - its frame) / rate.
+struct TimedSound {
+  int rate = 0;
+  std::vector<int16_t> stereo;  // interleaved
+  struct Anchor {
+    int64_t frame;
+    int64_t nanos;
+  };
+  std::vector<Anchor> anchors;  // by frame
+  int64_t Frames() const { return int64_t(stereo.size() / 2); }
+  double NanosAt(double frame) const;
+};
+
+// Starts recording the default sink's monitor; false when no server answers.
+bool LoopbackStart(int rate);
+// Stops and hands the recording over, with one anchor fitted to every
+// report of the server (the sink's clock is the monotonic clock).
+bool LoopbackStop(TimedSound* recording);
+
+// The frame of `haystack` where `needle[from, from + count)` (frames) matches
+// best, searched from `near - span` to `near + span`; -1 when nothing fits.
+int64_t FindSound(const std::vector<int16_t>& needle, int64_t from, int64_t count, const std::vector<int16_t>& haystack,
+                  int64_t near, int64_t span);

@@ -1,0 +1,232 @@
+// trailer-tool sync [--seconds S] [--driver NAME] [--start S]
+//
+// Plays the soundtrack through the show's audio layer and measures, for every
+// mark it passes, when the mark was heard against when the position the show
+// reads crossed it, and what the demo clock (started as the show starts it,
+// when the first frame is heard) read then.
+//
+// What was heard: through a sound server, its default sink's monitor recorded
+// with the server's timing; on SDL's dummy and disk drivers, which play
+// nothing, the moment each buffer was taken. Each mark's stretch of the
+// soundtrack (decoded as the layer decodes it) is found in that sound.
+//
+// NAME: "pulse" (libpulse), "sdl" (SDL's choice of driver) or an SDL driver
+// ("pulseaudio", "alsa", "dummy", ...); by default the show's own choice.
+#include "tools/trailer_tool/commands.h"
+
+#include "app/clock.h"
+#include "platform/audio_decode.h"
+#include "platform/audio_output.h"
+#include "platform/bass.h"
+#include "platform/win_files.h"
+#include "tools/kit/audio_kit.h"
+#include "tools/kit/audio_loopback.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+static const int kRate = 44100;
+static const double kBytesPerSecond = 88200.0;
+static const char kSoundtrack[] = "TrailerLOW.mp3";
+
+// Every scene change and flash of the show; the default soundtrack has a hit
+// on each.
+static const uint32_t kMarks[] = {
+    150500,  2777088, 3966944, 4852736, 5112064, 5359744, 5484160, 5526144,  5571712, 5599984,
+    5847360, 5969152, 6013952, 6059264, 6092288, 6338104, 6850048, 7364640,  8364624, 8875600,
+    9233408, 9260864, 9293488, 9323624, 9352320, 9387760, 9389696, 10475858, 11575424, 11750424,
+};
+
+// What the dummy driver took, and when (audio thread; read after the stop).
+static const size_t kMaxPulls = 1 << 16;
+static struct {
+  std::vector<int16_t> stereo;
+  TimedSound::Anchor pulls[kMaxPulls];
+  std::atomic<size_t> count{0};
+} Taken;
+
+static void Observe(int64_t nanos, int64_t firstFrame, const int16_t* stereo, int frames) {
+  const size_t index = Taken.count.load(std::memory_order_relaxed);
+  if (index >= kMaxPulls || size_t(firstFrame + frames) * 2 > Taken.stereo.size()) return;
+  std::memcpy(&Taken.stereo[size_t(firstFrame) * 2], stereo, size_t(frames) * 4);
+  Taken.pulls[index] = {firstFrame, nanos};
+  Taken.count.store(index + 1, std::memory_order_release);
+}
+
+struct Read {
+  int64_t nanos;
+  uint32_t position;
+  float clock;  // ms; < 0 before the clock started
+};
+
+// When the position first reached `bytes`, interpolated between two reads.
+static bool Crossing(const std::vector<Read>& reads, uint32_t bytes, double* nanos, double* clock) {
+  for (size_t i = 1; i < reads.size(); ++i) {
+    if (reads[i].position < bytes || reads[i - 1].position >= bytes) continue;
+    const double step = double(reads[i].position - reads[i - 1].position);
+    const double share = step > 0 ? double(bytes - reads[i - 1].position) / step : 1.0;
+    *nanos = double(reads[i - 1].nanos) + share * double(reads[i].nanos - reads[i - 1].nanos);
+    *clock = reads[i - 1].clock < 0 ? -1.0f : reads[i - 1].clock + share * (reads[i].clock - reads[i - 1].clock);
+    return true;
+  }
+  return false;
+}
+
+int CmdSync(int argc, char** argv) {
+  double seconds = 135.0, start = 0.0;
+  const char* driver = nullptr;
+  for (int i = 0; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::atof(argv[++i]);
+    else if (!std::strcmp(argv[i], "--driver") && i + 1 < argc) driver = argv[++i];
+    else if (!std::strcmp(argv[i], "--start") && i + 1 < argc) start = std::atof(argv[++i]);
+    else {
+      std::fprintf(stderr, "usage: trailer-tool sync [--seconds S] [--driver NAME] [--start S]\n");
+      return 2;
+    }
+  }
+  const bool silentDriver = driver && (!std::strcmp(driver, "dummy") || !std::strcmp(driver, "disk"));
+  const AudioOutput* output = nullptr;  // the show's choice
+  if (driver && !std::strcmp(driver, "pulse")) {
+    output = AudioOutputPulse();
+  } else if (driver) {
+    if (std::strcmp(driver, "sdl")) setenv("SDL_AUDIODRIVER", driver, 1);
+    output = AudioOutputSDL();
+  }
+  if (silentDriver) {
+    Taken.stereo.assign(size_t((seconds + 30.0) * kRate) * 2, 0);
+    output = KitObservedOutput(output, Observe);
+  }
+  AudioUseOutput(output);
+
+  std::string path;
+  std::vector<int16_t> reference;
+  long fileRate = 0;
+  if (!ResolveShowFile(kSoundtrack, &path) || DecodeMp3File(path.c_str(), kRate, &reference, &fileRate) != 0) {
+    std::fprintf(stderr, "sync: cannot decode %s\n", kSoundtrack);
+    return 1;
+  }
+  if (!BASS_Init(-1, kRate, 0, nullptr)) {
+    std::fprintf(stderr, "sync: no sound output (code %d)\n", BASS_ErrorGetCode());
+    return 1;
+  }
+  BASS_Start();
+  const int64_t decodeFrom = AudioMonotonicNanos();
+  const HSTREAM stream = BASS_StreamCreateFile(0, kSoundtrack, 0, 0, 0);
+  const double decodeMs = double(AudioMonotonicNanos() - decodeFrom) / 1e6;
+  if (BASS_ErrorGetCode() != BASS_OK) {
+    std::fprintf(stderr, "sync: cannot open %s (code %d)\n", kSoundtrack, BASS_ErrorGetCode());
+    return 1;
+  }
+  const uint32_t startBytes = uint32_t(start * kBytesPerSecond) & ~3u;
+  if (startBytes && !BASS_ChannelSetPosition(stream, startBytes)) {
+    std::fprintf(stderr, "sync: cannot start at %.3f s\n", start);
+    return 1;
+  }
+  const double length = BASS_StreamGetLength(stream) / kBytesPerSecond;
+  std::printf("decode: %.1f s of soundtrack in %.0f ms, %.1f MB in memory\n", length, decodeMs,
+              length * kRate * 4 / 1048576.0);
+  if (!silentDriver && !LoopbackStart(kRate)) {
+    std::fprintf(stderr, "sync: no sound server answers to record from (try --driver dummy)\n");
+    return 1;
+  }
+
+  // Play, and read the position every millisecond; start the demo clock as
+  // the show does, when the first frame is heard.
+  std::vector<Read> reads;
+  reads.reserve(size_t(seconds * 1100) + 1000);
+  const int64_t playNanos = AudioMonotonicNanos();
+  BASS_StreamPlay(stream, 0, 4);
+  const int64_t end = playNanos + int64_t(seconds * 1e9);
+  bool clockStarted = false;
+  for (int64_t now = playNanos; now < end; now = AudioMonotonicNanos()) {
+    const uint32_t position = BASS_ChannelGetPosition(stream);
+    if (!clockStarted && position != startBytes) {
+      TimerInit();
+      TimerAdvance(float((position - startBytes) / 88.2 + start * 1000.0));
+      clockStarted = true;
+    }
+    reads.push_back({AudioMonotonicNanos(), position, clockStarted ? TimerGetTime() : -1.0f});
+    if (position > kMarks[sizeof kMarks / sizeof kMarks[0] - 1] + 88200) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  BASS_Stop();
+  TimedSound heard;
+  if (silentDriver) {
+    const size_t pulls = Taken.count.load(std::memory_order_acquire);
+    heard.rate = kRate;
+    heard.stereo.swap(Taken.stereo);
+    heard.anchors.assign(Taken.pulls, Taken.pulls + pulls);
+  } else if (!LoopbackStop(&heard)) {
+    std::fprintf(stderr, "sync: the recording failed\n");
+    return 1;
+  }
+  BASS_Free();
+
+  // Steps between reads a millisecond apart, in ms of sound, once the
+  // position moves (its first step, from where playback starts to what is
+  // heard by then, is taken while the show still waits on its loading screen).
+  int backward = 0;
+  double largest = 0;
+  uint32_t largestAt = startBytes;
+  for (size_t i = 1; i < reads.size(); ++i) {
+    if (reads[i].position < reads[i - 1].position) ++backward;
+    else if (reads[i].nanos - reads[i - 1].nanos <= 1500000 && reads[i - 1].position != startBytes &&
+             double(reads[i].position - reads[i - 1].position) / 88.2 > largest) {
+      largest = double(reads[i].position - reads[i - 1].position) / 88.2;
+      largestAt = reads[i - 1].position;
+    }
+  }
+
+  // Each mark: find its stretch of the soundtrack in what was heard, near
+  // where the position says it was.
+  const int64_t before = kRate / 40, count = kRate / 10, span = kRate * 3 / 10;  // 25 ms, 100 ms, 300 ms
+  double sum = 0, worst = 0, worstClock = 0, delaySum = 0;
+  int found = 0;
+  for (uint32_t mark : kMarks) {
+    double crossNanos = 0, clock = 0;
+    if (mark < startBytes || !Crossing(reads, mark, &crossNanos, &clock)) continue;
+    const int64_t markFrame = int64_t(mark) * kRate / 88200;
+    // The recording's frame at the crossing: the first anchor's line will do.
+    const double guess =
+        heard.anchors.empty() ? 0.0
+                              : double(heard.anchors.front().frame) +
+                                    (crossNanos - double(heard.anchors.front().nanos)) * kRate / 1e9;
+    int64_t near = int64_t(guess) - before;
+    if (silentDriver) {
+      // Frames taken are indexed by output frame; find the pull at the crossing.
+      for (const TimedSound::Anchor& pull : heard.anchors)
+        if (double(pull.nanos) <= crossNanos) near = pull.frame - before;
+    }
+    const int64_t at = FindSound(reference, markFrame - before, count, heard.stereo, near, span);
+    if (at < 0) {
+      std::printf("mark %8u at %7.3f s: not found in what was heard\n", mark, mark / kBytesPerSecond);
+      continue;
+    }
+    const double heardNanos = heard.NanosAt(double(at + before));
+    const double offset = (crossNanos - heardNanos) / 1e6;
+    const double clockError = clock - mark / 88.2;
+    std::printf("mark %8u at %7.3f s: offset %+7.2f ms, clock %+7.2f ms\n", mark, mark / kBytesPerSecond, offset,
+                clockError);
+    sum += std::fabs(offset);
+    worst = std::max(worst, std::fabs(offset));
+    worstClock = std::max(worstClock, std::fabs(clockError));
+    delaySum += heardNanos - (double(mark - startBytes) / kBytesPerSecond) * 1e9 - double(playNanos);
+    ++found;
+  }
+  if (!found) {
+    std::fprintf(stderr, "sync: no mark was heard\n");
+    return 1;
+  }
+  std::printf("clock: worst %.2f ms from the position over %d marks; largest step at %.3f s\n", worstClock, found,
+              largestAt / kBytesPerSecond);
+  std::printf("sync: offset mean %.2f ms, worst %.2f ms, start delay %.1f ms, backward steps %d, largest step %.2f ms\n",
+              sum / found, worst, delaySum / found / 1e6, backward, largest);
+  return 0;
+}
