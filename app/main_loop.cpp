@@ -5,12 +5,15 @@
 #include "app/window.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
+#include "platform/win_files.h"
 #include "render/text.h"
 #include "show/timeline.h"
 
 static const char kWindowTitle[] = "Velmora One, The Trailer - by Quintrel";
 static const int kWindowWidth = 640;   // pixels
 static const int kWindowHeight = 480;  // pixels
+static const int kHiddenWaitMillis = 100;  // how long a minimised show sleeps between looks at the position
+static const int kFailed = 1;            // exit code after a failure box
 
 // ---------------------------------------------------------------------------
 // State
@@ -21,15 +24,35 @@ static int DEMO_BPP = 32;  // colour depth of every window created
 
 static void Fail(const char* text, const char* caption) { MessageBoxA(text, caption, MB_ICONEXCLAMATION); }
 
-int WinMain() {
-  if (!BSS_Init()) return 0;  // it has shown its own box
+// Space: the same window goes to the other mode; where the platform refuses,
+// a new window in that mode takes the kept context.
+static bool ToggleFullscreen() {
+  if (SwitchGLWindowMode(!fullscreen, kWindowWidth, kWindowHeight)) return true;
+  KillGLWindow(GLContextFate::Keep);
+  fullscreen = !fullscreen;
+  return CreateGLWindow(kWindowTitle, kWindowWidth, kWindowHeight, DEMO_BPP, fullscreen);
+}
 
-  fullscreen = true;
+int WinMain(const ShowOptions& options) {
+  SetShowDataFolder(options.dataFolder);
+  SetFullscreenModeSwitch(options.modeSwitch);
+  SetRenderSize(options.renderWidth, options.renderHeight);
+  BSS_SetAudioOffset(options.audioOffsetMillis);
+  const uint32_t startBytes = StartPositionBytes(options.startSeconds);
+
+  if (!BSS_Init()) return kFailed;  // it has shown its own box
+  if (startBytes && !BASS_ChannelSetPosition(BSS_Stream, startBytes)) {
+    BError();
+    BBS_Close();
+    return kFailed;
+  }
+
+  fullscreen = !options.window;
   DEMO_BPP = 32;
   if (!CreateGLWindow(kWindowTitle, kWindowWidth, kWindowHeight, DEMO_BPP, fullscreen)) {
     ShowFreeAll();
     Fail("Unable to create OpenGL window!", "Error");
-    return 0;
+    return kFailed;
   }
 
   BuildFont();  // before the loading screen, which needs it
@@ -38,16 +61,17 @@ int WinMain() {
     ShowFreeAll();
     KillGLWindow();
     Fail("Demo Init error...", "Ups!");
-    return 0;
+    return kFailed;
   }
 
   if (!BASS_StreamPlay(BSS_Stream, 0, 4)) {
     ShowFreeAll();
     BBS_Close();
     Fail("Unable to Play sound module!", "Bass error");
-    return 0;
+    return kFailed;
   }
   TimerInit();  // the clock's zero lies just after playback starts
+  TimerAdvance(StartClockMillis(startBytes));
 
   while (!done) {
     if (PeekMessageA(&msg)) {
@@ -58,8 +82,16 @@ int WinMain() {
       continue;
     }
 
-    // No frame is drawn while minimised, but Escape still ends the show.
-    if ((active && !ShowFrame()) || keys[VK_ESCAPE]) {
+    // Minimised or hidden: no frames, a sleep in the event wait, and the
+    // music plays on; the end of the show still ends it.
+    if (!active) {
+      if (StreamPosition() >= kShowEnd || keys[VK_ESCAPE]) done = 1;
+      else WaitMessage(kHiddenWaitMillis);
+      continue;
+    }
+
+    FollowDrawableSize();
+    if (!ShowFrame() || keys[VK_ESCAPE]) {
       done = 1;
       continue;
     }
@@ -68,13 +100,11 @@ int WinMain() {
     if (keys[VK_SPACE]) {
       keys[VK_SPACE] = false;  // one press, one switch
       // The context is kept, so textures and the font survive the switch.
-      KillGLWindow(GLContextFate::Keep);
-      fullscreen = !fullscreen;
-      if (!CreateGLWindow(kWindowTitle, kWindowWidth, kWindowHeight, DEMO_BPP, fullscreen)) {
+      if (!ToggleFullscreen()) {
         ShowFreeAll();
         BBS_Close();
         Fail("Unable to refresh OpenGL window!", "Error");
-        return 0;
+        return kFailed;
       }
     }
   }
@@ -83,6 +113,7 @@ int WinMain() {
   KillFont();
   BBS_Close();
   KillGLWindow();
-  // Linux messages carry no exit code: a finished or quit show exits with 0.
-  return 0;
+  // The end, Escape and a close all exit with 0; a box shown on the way
+  // (a texture that failed to load, a failed release) makes it 1.
+  return MessageBoxShownCount() > 0 ? kFailed : 0;
 }
