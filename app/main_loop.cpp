@@ -24,6 +24,9 @@ static int DEMO_BPP = 32;  // colour depth of every window created
 
 static void Fail(const char* text, const char* caption) { MessageBoxA(text, caption, MB_ICONEXCLAMATION); }
 
+// Escape held, or pressed and released since the last look.
+static bool EscapePressed() { return TakeKeyPress(VK_ESCAPE) || keys[VK_ESCAPE]; }
+
 // Space: the same window goes to the other mode; where the platform refuses,
 // a new window in that mode takes the kept context.
 static bool ToggleFullscreen() {
@@ -85,20 +88,19 @@ int WinMain(const ShowOptions& options) {
     // Minimised or hidden: no frames, a sleep in the event wait, and the
     // music plays on; the end of the show still ends it.
     if (!active) {
-      if (StreamPosition() >= kShowEnd || keys[VK_ESCAPE]) done = 1;
+      if (StreamPosition() >= kShowEnd || EscapePressed()) done = 1;
       else WaitMessage(kHiddenWaitMillis);
       continue;
     }
 
     FollowDrawableSize();
-    if (!ShowFrame() || keys[VK_ESCAPE]) {
+    if (!ShowFrame() || EscapePressed()) {
       done = 1;
       continue;
     }
     SwapBuffers(hMainWindow);
 
-    if (keys[VK_SPACE]) {
-      keys[VK_SPACE] = false;  // one press, one switch
+    if (TakeKeyPress(VK_SPACE)) {  // one press, one switch, however long it is held
       // The context is kept, so textures and the font survive the switch.
       if (!ToggleFullscreen()) {
         ShowFreeAll();

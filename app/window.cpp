@@ -18,6 +18,7 @@ bool fullscreen = false;
 bool keys[256] = {};
 bool active = true;
 
+static bool KeyPressed[256] = {};        // a key-down seen and not yet taken, by virtual-key code
 static bool VideoUp = false;              // SDL video and the GL library loaded ("class registered")
 static SDL_GLContext ParkedContext = nullptr;  // kept across a mode switch by KillGLWindow(Keep)
 static bool ModeSwitch = false;           // full screen switches the display mode
@@ -447,6 +448,12 @@ void SwapBuffers(SDL_Window* window) {
 // ---------------------------------------------------------------------------
 // Window procedure
 // ---------------------------------------------------------------------------
+bool TakeKeyPress(unsigned virtualKey) {
+  if (virtualKey >= 256 || !KeyPressed[virtualKey]) return false;
+  KeyPressed[virtualKey] = false;
+  return true;
+}
+
 int64_t WndProc(unsigned uMsg, uint64_t wParam, int64_t lParam) {
   switch (uMsg) {
     case WM_ACTIVATE:
@@ -456,7 +463,7 @@ int64_t WndProc(unsigned uMsg, uint64_t wParam, int64_t lParam) {
       PostQuitMessage(0);
       return 0;
     case WM_KEYDOWN:
-      if (wParam < 256) keys[wParam] = true;
+      if (wParam < 256) keys[wParam] = KeyPressed[wParam] = true;
       return 0;
     case WM_KEYUP:
       if (wParam < 256) keys[wParam] = false;

@@ -66,6 +66,10 @@ struct PictureLayout {
 };
 PictureLayout CurrentPictureLayout();
 
+// True once for each key-down of that virtual-key code since the last call:
+// a press shorter than a frame is not lost between two frames.
+bool TakeKeyPress(unsigned virtualKey);
+
 // The fixed initial GL state; always true.
 bool InitGL();
 

@@ -26,6 +26,15 @@ TEST(WindowProcedure, KeysFollowKeyDownAndUp) {
   for (bool key : keys) EXPECT_FALSE(key);
 }
 
+TEST(WindowProcedure, APressShorterThanAFrameIsTakenOnce) {
+  WndProc(WM_KEYDOWN, VK_SPACE, 0);
+  WndProc(WM_KEYUP, VK_SPACE, 0);  // released before the loop looked
+  EXPECT_TRUE(TakeKeyPress(VK_SPACE));
+  EXPECT_FALSE(TakeKeyPress(VK_SPACE));
+  EXPECT_FALSE(TakeKeyPress(VK_ESCAPE));
+  EXPECT_FALSE(TakeKeyPress(256));
+}
+
 TEST(WindowProcedure, OnlyMinimisingMakesInactive) {
   WndProc(WM_ACTIVATE, uint64_t(1) << 16, 0);  // minimised
   EXPECT_FALSE(active);
