@@ -75,13 +75,14 @@ client_area() {
 # Waits (loading comes first) until a screenshot passes a check.
 wait_for_picture() {
   local check=$1
-  for _ in $(seq 1 90); do
-    kill -0 "$show" 2>/dev/null || fail "the show ended"
+  local until=$((SECONDS + 45))
+  echo "no screenshot yet" >"$work/check"
+  while [ $SECONDS -lt $until ]; do
+    kill -0 "$show" 2>/dev/null || fail "the show ended; last look: $(cat "$work/check")"
     import -window root "$work/shot.png" 2>/dev/null
     $check >"$work/check" 2>&1 && { cat "$work/check"; return 0; }
     sleep 0.5
   done
-  cp "$work/shot.png" "$work/last-shot.png"
   fail "$(cat "$work/check")"
 }
 full_picture() { check_fullscreen_shot "$work/shot.png" 1920 1080; }
