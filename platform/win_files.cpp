@@ -8,13 +8,11 @@
 #include <climits>
 #include <cstring>
 
-// The folder `make install` puts the data in, compiled in by the build.
-#ifndef TRAILER_INSTALLED_DATA_DIR
-#define TRAILER_INSTALLED_DATA_DIR ""
+// Where `make install` puts the data, relative to the installed executable's
+// folder; the build passes the install layout's.
+#ifndef TRAILER_DATA_FROM_BIN
+#define TRAILER_DATA_FROM_BIN "../share/velmora-trailer"
 #endif
-// The same folder relative to an installed executable, wherever the
-// installation was moved to.
-static const char kInstalledBesideExecutable[] = "../share/velmora-trailer/";
 
 // What a data folder holds: the soundtrack (a file) or the models and
 // textures (a folder).
@@ -117,8 +115,7 @@ std::string ShowDataFolder() {
       GivenDataFolder,
       "",  // the working directory
       exeFolder,
-      AsFolder(TRAILER_INSTALLED_DATA_DIR),
-      exeFolder.empty() ? std::string() : exeFolder + kInstalledBesideExecutable,
+      exeFolder.empty() ? std::string() : AsFolder(exeFolder + TRAILER_DATA_FROM_BIN),
   };
   for (size_t i = 0; i < sizeof candidates / sizeof candidates[0]; ++i) {
     const std::string& folder = candidates[i];

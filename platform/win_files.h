@@ -10,7 +10,8 @@
 // soundtrack and the models never come from two different sets. It is the
 // first of these that holds "TrailerLOW.mp3" or a "Data" folder: the folder
 // set by SetShowDataFolder, the working directory, the running executable's
-// folder, the installed data folder. The working directory when none does.
+// folder, the installed data folder (../share/velmora-trailer from the
+// executable's folder). The working directory when none does.
 // Main thread only.
 #pragma once
 
