@@ -4,6 +4,7 @@
 #include "platform/msgbox.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <GL/glu.h>
 #include <SDL.h>
 
@@ -29,9 +30,26 @@ static struct {
   int requestedWidth = 0, requestedHeight = 0;  // --render-size; 0: chosen here
   bool softwareRenderer = false;  // GL_RENDERER names llvmpipe or softpipe
   PictureLayout layout = {640, 480, 0, 0, 640, 480, 640, 480};
-  GLuint scaleTexture = 0;        // holds the rendered picture while it is scaled up
-  int scaleTextureWidth = 0, scaleTextureHeight = 0;  // powers of two, pixels
+  GLuint framebuffer = 0;         // the offscreen picture of renderWidth x renderHeight; 0: none
+  GLuint colourTexture = 0, depthBuffer = 0;  // what it draws into
+  int framebufferWidth = 0, framebufferHeight = 0;  // pixels
 } Picture;
+
+// Framebuffer objects (OpenGL 3.0, or ARB_framebuffer_object), fetched once a
+// context is current; all null where the driver has none, and the picture is
+// then never scaled.
+static struct {
+  PFNGLGENFRAMEBUFFERSPROC genFramebuffers;
+  PFNGLDELETEFRAMEBUFFERSPROC deleteFramebuffers;
+  PFNGLBINDFRAMEBUFFERPROC bindFramebuffer;
+  PFNGLGENRENDERBUFFERSPROC genRenderbuffers;
+  PFNGLDELETERENDERBUFFERSPROC deleteRenderbuffers;
+  PFNGLBINDRENDERBUFFERPROC bindRenderbuffer;
+  PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage;
+  PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer;
+  PFNGLFRAMEBUFFERTEXTURE2DPROC framebufferTexture2D;
+  PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus;
+} Fbo;
 
 static const int kPictureWidth = 640;  // the picture's proportions: the size the show was composed at
 static const int kPictureHeight = 480;
@@ -121,6 +139,31 @@ static bool IsSoftwareRenderer() {
   return renderer && (std::strstr(renderer, "llvmpipe") || std::strstr(renderer, "softpipe"));
 }
 
+template <typename Function>
+static bool Fetch(Function* function, const char* name) {
+  *function = reinterpret_cast<Function>(SDL_GL_GetProcAddress(name));
+  return *function != nullptr;
+}
+
+static void FetchFramebufferFunctions() {
+  Fbo = {};
+  const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  if (!(version && version[0] >= '3' && version[1] == '.') &&
+      !SDL_GL_ExtensionSupported("GL_ARB_framebuffer_object"))
+    return;
+  const bool all = Fetch(&Fbo.genFramebuffers, "glGenFramebuffers") &&
+                   Fetch(&Fbo.deleteFramebuffers, "glDeleteFramebuffers") &&
+                   Fetch(&Fbo.bindFramebuffer, "glBindFramebuffer") &&
+                   Fetch(&Fbo.genRenderbuffers, "glGenRenderbuffers") &&
+                   Fetch(&Fbo.deleteRenderbuffers, "glDeleteRenderbuffers") &&
+                   Fetch(&Fbo.bindRenderbuffer, "glBindRenderbuffer") &&
+                   Fetch(&Fbo.renderbufferStorage, "glRenderbufferStorage") &&
+                   Fetch(&Fbo.framebufferRenderbuffer, "glFramebufferRenderbuffer") &&
+                   Fetch(&Fbo.framebufferTexture2D, "glFramebufferTexture2D") &&
+                   Fetch(&Fbo.checkFramebufferStatus, "glCheckFramebufferStatus");
+  if (!all) Fbo = {};
+}
+
 // The window, and a context for it unless a kept one waits: a 24-bit depth
 // buffer where it can be had, 16 bits otherwise. False after its box, with
 // whatever was made released.
@@ -184,7 +227,10 @@ bool CreateGLWindow(const char* title, int width, int height, int bits, bool ful
     CreationError("Can't Activate The GL Rendering Context.");
     return false;
   }
-  Picture.softwareRenderer = IsSoftwareRenderer();
+  if (!reusingContext) {
+    Picture.softwareRenderer = IsSoftwareRenderer();
+    FetchFramebufferFunctions();
+  }
 
   SDL_ShowWindow(hMainWindow);
   SDL_RaiseWindow(hMainWindow);
@@ -247,8 +293,8 @@ void KillGLWindow(GLContextFate context) {
   if (context == GLContextFate::Release) {
     if (ParkedContext) SDL_GL_DeleteContext(ParkedContext);
     ParkedContext = nullptr;
-    Picture.scaleTexture = 0;  // went with its context
-    Picture.scaleTextureWidth = Picture.scaleTextureHeight = 0;
+    Picture.framebuffer = Picture.colourTexture = Picture.depthBuffer = 0;  // went with their context
+    Picture.framebufferWidth = Picture.framebufferHeight = 0;
   }
 
   if (hMainWindow) {
@@ -304,7 +350,7 @@ static PictureLayout LayoutFor(int width, int height) {
     wantWidth = kPictureWidth;
     wantHeight = kPictureHeight;
   }
-  if (hMainWindow && wantWidth > 0) {
+  if (hMainWindow && Fbo.checkFramebufferStatus && wantWidth > 0) {
     int renderWidth = 0, renderHeight = 0;
     FitPicture(wantWidth, wantHeight, &renderWidth, &renderHeight);
     if (renderWidth < layout.width && renderHeight < layout.height) {
@@ -319,9 +365,61 @@ static bool Scaled(const PictureLayout& layout) {
   return layout.renderWidth != layout.width || layout.renderHeight != layout.height;
 }
 
+static void DeleteFramebuffer() {
+  if (!Picture.framebuffer) return;
+  Fbo.bindFramebuffer(GL_FRAMEBUFFER, 0);
+  Fbo.deleteFramebuffers(1, &Picture.framebuffer);
+  glDeleteTextures(1, &Picture.colourTexture);
+  Fbo.deleteRenderbuffers(1, &Picture.depthBuffer);
+  Picture.framebuffer = Picture.colourTexture = Picture.depthBuffer = 0;
+  Picture.framebufferWidth = Picture.framebufferHeight = 0;
+}
+
+// The offscreen picture of that size, bound for drawing; false (with none
+// left) when the driver cannot make it.
+static bool BindFramebuffer(int width, int height) {
+  if (Picture.framebuffer && (width != Picture.framebufferWidth || height != Picture.framebufferHeight))
+    DeleteFramebuffer();
+  if (!Picture.framebuffer) {
+    Fbo.genFramebuffers(1, &Picture.framebuffer);
+    // The scenes' texture binding stays as they left it.
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glGenTextures(1, &Picture.colourTexture);
+    glBindTexture(GL_TEXTURE_2D, Picture.colourTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, GLuint(bound));
+    Fbo.genRenderbuffers(1, &Picture.depthBuffer);
+    Fbo.bindRenderbuffer(GL_RENDERBUFFER, Picture.depthBuffer);
+    Fbo.renderbufferStorage(GL_RENDERBUFFER, DepthBits >= 24 ? GL_DEPTH_COMPONENT24 : GL_DEPTH_COMPONENT16, width,
+                            height);
+    Fbo.bindRenderbuffer(GL_RENDERBUFFER, 0);
+    Fbo.bindFramebuffer(GL_FRAMEBUFFER, Picture.framebuffer);
+    Fbo.framebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, Picture.colourTexture, 0);
+    Fbo.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, Picture.depthBuffer);
+    Picture.framebufferWidth = width;
+    Picture.framebufferHeight = height;
+    if (Fbo.checkFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+      DeleteFramebuffer();
+      return false;
+    }
+  }
+  Fbo.bindFramebuffer(GL_FRAMEBUFFER, Picture.framebuffer);
+  return true;
+}
+
 void ReSizeGLScene(int width, int height) {
   Picture.layout = LayoutFor(width, height);
-  const PictureLayout& layout = Picture.layout;
+  PictureLayout& layout = Picture.layout;
+  if (Scaled(layout) && !BindFramebuffer(layout.renderWidth, layout.renderHeight)) {
+    layout.renderWidth = layout.width;  // drawn at full size after all
+    layout.renderHeight = layout.height;
+  }
+  if (!Scaled(layout) && Picture.framebuffer) DeleteFramebuffer();  // back to the window's own buffer
   if (Scaled(layout))
     glViewport(0, 0, layout.renderWidth, layout.renderHeight);  // scaled up when presented
   else
@@ -366,18 +464,14 @@ bool InitGL() {
   return true;
 }
 
-static int PowerOfTwoAtLeast(int value) {
-  int power = 1;
-  while (power < value && power < (1 << 14)) power <<= 1;
-  return power;
-}
-
-// Copies the picture drawn at the bottom left of the back buffer into a
-// texture and draws that over the viewport, between black bars. Every GL
-// state it touches is saved and restored: the next frame starts from what
-// the scenes left, as it would without the scaling.
+// Draws the offscreen picture over the viewport of the window's back
+// buffer, between black bars, as one textured quad; drawing goes back to the
+// picture afterwards (SwapBuffers). Every GL state it touches is saved and
+// restored: the next frame starts from what the scenes left, as it would
+// without the scaling.
 static void ScalePictureUp() {
   const PictureLayout& layout = Picture.layout;
+  Fbo.bindFramebuffer(GL_FRAMEBUFFER, 0);
   glPushAttrib(GL_ALL_ATTRIB_BITS);
   glMatrixMode(GL_TEXTURE);
   glPushMatrix();
@@ -389,25 +483,10 @@ static void ScalePictureUp() {
   glPushMatrix();
   glLoadIdentity();
 
-  const int textureWidth = PowerOfTwoAtLeast(layout.renderWidth);
-  const int textureHeight = PowerOfTwoAtLeast(layout.renderHeight);
-  if (!Picture.scaleTexture) glGenTextures(1, &Picture.scaleTexture);
-  glBindTexture(GL_TEXTURE_2D, Picture.scaleTexture);
-  if (textureWidth != Picture.scaleTextureWidth || textureHeight != Picture.scaleTextureHeight) {
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, textureWidth, textureHeight, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
-    Picture.scaleTextureWidth = textureWidth;
-    Picture.scaleTextureHeight = textureHeight;
-  }
-  glReadBuffer(GL_BACK);
-  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, layout.renderWidth, layout.renderHeight);
-
-  const GLenum off[] = {GL_DEPTH_TEST, GL_BLEND,       GL_LIGHTING,     GL_FOG,          GL_CULL_FACE,
-                        GL_ALPHA_TEST, GL_SCISSOR_TEST, GL_STENCIL_TEST, GL_POLYGON_SMOOTH, GL_COLOR_MATERIAL,
-                        GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_1D, GL_DITHER, GL_COLOR_LOGIC_OP};
+  const GLenum off[] = {GL_DEPTH_TEST,     GL_BLEND,         GL_LIGHTING,      GL_FOG,
+                        GL_CULL_FACE,      GL_ALPHA_TEST,    GL_SCISSOR_TEST,  GL_STENCIL_TEST,
+                        GL_POLYGON_SMOOTH, GL_COLOR_MATERIAL, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T,
+                        GL_TEXTURE_1D,     GL_COLOR_LOGIC_OP};
   for (GLenum capability : off) glDisable(capability);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
@@ -417,14 +496,13 @@ static void ScalePictureUp() {
 
   glViewport(layout.x, layout.y, layout.width, layout.height);
   glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, Picture.colourTexture);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-  const float s = float(layout.renderWidth) / float(textureWidth);
-  const float t = float(layout.renderHeight) / float(textureHeight);
   glBegin(GL_QUADS);
   glTexCoord2f(0, 0), glVertex2f(-1, -1);
-  glTexCoord2f(s, 0), glVertex2f(1, -1);
-  glTexCoord2f(s, t), glVertex2f(1, 1);
-  glTexCoord2f(0, t), glVertex2f(-1, 1);
+  glTexCoord2f(1, 0), glVertex2f(1, -1);
+  glTexCoord2f(1, 1), glVertex2f(1, 1);
+  glTexCoord2f(0, 1), glVertex2f(-1, 1);
   glEnd();
 
   glMatrixMode(GL_MODELVIEW);
@@ -433,7 +511,7 @@ static void ScalePictureUp() {
   glPopMatrix();
   glMatrixMode(GL_TEXTURE);
   glPopMatrix();
-  glPopAttrib();  // the matrix mode too
+  glPopAttrib();  // the matrix mode and texture binding too
 }
 
 void SwapBuffers(SDL_Window* window) {
@@ -441,8 +519,10 @@ void SwapBuffers(SDL_Window* window) {
     glFlush();
     return;
   }
-  if (Scaled(Picture.layout)) ScalePictureUp();
+  const bool scaled = Scaled(Picture.layout) && Picture.framebuffer;
+  if (scaled) ScalePictureUp();
   SDL_GL_SwapWindow(window);
+  if (scaled) Fbo.bindFramebuffer(GL_FRAMEBUFFER, Picture.framebuffer);
 }
 
 // ---------------------------------------------------------------------------

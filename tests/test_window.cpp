@@ -323,6 +323,7 @@ TEST_F(RealWindow, AScaledPictureLeavesTheNextFrameTheStateThisOneLeft) {
   glTranslatef(1, 2, 3);
   GLdouble projectionBefore[16], projectionAfter[16];
   glGetDoublev(GL_PROJECTION_MATRIX, projectionBefore);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << "before";
 
   SwapBuffers(hMainWindow);
 
