@@ -2,38 +2,43 @@
 // castle models under two turning cloud layers, lit by a spot light that
 // rides with the eye, in fog that lifts for one passage of the music.
 //
-// Uses: the model loader and drawing (models/mesh.h), textures
-// (render/tga.h), paths (paths/spline.h), the flash (render/overlay.h), the
-// stream position (app/soundtrack.h) and the title scene's galaxy model,
-// borrowed as the cloud layers (fx/title.h).
+// Uses: the loading and drawing brackets (fx/scene_kit.h), the model loader
+// and drawing (models/mesh.h), textures (render/tga.h), paths
+// (paths/spline.h), the flash (render/overlay.h), the stream position
+// (app/soundtrack.h) and the title scene's galaxy model, borrowed as the
+// cloud layers (fx/title.h).
 #include "fx/castle.h"
 
 #include "app/soundtrack.h"
+#include "fx/scene_kit.h"
 #include "fx/title.h"
 #include "models/mesh.h"
 #include "paths/spline.h"
-#include "platform/msgbox.h"
 #include "render/overlay.h"
 #include "render/tga.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <iterator>
+
 #include <cmath>
 
 // ---------------------------------------------------------------------------
 // Marks, in stream bytes (88,200 per second)
 
-static const uint32_t kCastleStart = 6338104;  // 71.9 s: the scene takes over; flash 1
-static const uint32_t kFogLifts = 6850048;     // 77.7 s: fog off; flash 2
-static const uint32_t kFogReturns = 7364640;   // 83.5 s: fog on again; flash 3
+static const uint32_t kCastleStart = 6338104;  // 71.9 s: the scene takes over under a flash
+static const uint32_t kFogLifts = 6850048;     // 77.7 s: fog off, under a flash
+static const uint32_t kFogReturns = 7364640;   // 83.5 s: fog on again, under a flash
 
 // ---------------------------------------------------------------------------
 // Module state: loaded once, fixed for the rest of the run
 
-static QTL_3DObject ObjCastle1;  // "Data\Castle1.3ds", file units
-static QTL_3DObject ObjCastle2;  // "Data\Castle2.3ds": the ground
-static QTL_3DObject ObjCastle3;  // "Data\Castle3.3ds": the brick walls
+static QTL_3DObject ObjCastle1;  // file units
+static QTL_3DObject ObjCastle2;  // the ground
+static QTL_3DObject ObjCastle3;  // the brick walls
+static const SceneModelFile kCastleModels[3] = {
+    {"Data\\Castle1.3ds", &ObjCastle1}, {"Data\\Castle2.3ds", &ObjCastle2}, {"Data\\Castle3.3ds", &ObjCastle3}};
 
 // [0] stone, [1] ground, [2] clouds, [3] brick
 static TextureImage CastleTexture[4];
@@ -50,6 +55,12 @@ static const SPL_TPoint kCamControl[12] = {
     {3.0f, 0.0f, 1.0f},   {-2.0f, 2.0f, -1.0f}, {-3.0f, 4.0f, -1.0f}, {-1.0f, 0.0f, -1.0f},
     {1.0f, 1.0f, -1.0f},  {-1.0f, 1.2f, -2.0f}, {4.0f, 1.0f, -3.0f},  {1.0f, 1.8f, -1.0f}};
 
+// What the scene reads at start-up, in this order (its path's 2340 points fit).
+static const SceneFiles kCastleFiles = {
+    {kCastleModels, int(std::size(kCastleModels))},
+    {CastleTexture, kCastleTextureFiles, int(std::size(CastleTexture))},
+    {&CastleSPLCamPosPoint, &CastleSPLCamPosTable, kCamControl, int(std::size(kCamControl)), kCamSteps}};
+
 // Light, material and fog (RGBA)
 static const float kAmbient[4] = {1.0f, 1.0f, 0.5f, 1.0f};  // light model ambient and light 0 diffuse
 static const float kWhite[4] = {1.0f, 1.0f, 1.0f, 1.0f};    // light 0 and material specular
@@ -61,46 +72,47 @@ static const float kFogColour[4] = {0.2f, 0.2f, 0.2f, 0.4f};
 
 // ---------------------------------------------------------------------------
 
-static bool LoadModel(const char* filename, const char* message, QTL_3DObject* obj) {
-  if (QTL_3DSMain(filename, obj)) return true;
-  MessageBoxA(message, "Loading error", MB_SYSTEMMODAL | MB_ICONERROR);
-  return false;
-}
+bool LoadCastleScene() { return LoadSceneFiles(kCastleFiles); }
 
-bool LoadCastleScene() {
-  if (!LoadModel("Data\\Castle1.3ds", "Data\\Castle1.3ds not found!", &ObjCastle1)) return false;
-  if (!LoadModel("Data\\Castle2.3ds", "Data\\Castle2.3ds not found!", &ObjCastle2)) return false;
-  if (!LoadModel("Data\\Castle3.3ds", "Data\\Castle3.3ds not found!", &ObjCastle3)) return false;
-
-  // A texture the loader rejects fails the scene without a box of ours.
-  for (int i = 0; i < 4; ++i)
-    if (!LoadTGA(&CastleTexture[i], kCastleTextureFiles[i])) return false;
-
-  CastleSPLCamPosPoint.NumPoints = 12;
-  for (int i = 0; i < 12; ++i) CastleSPLCamPosPoint.Point[i] = kCamControl[i];
-  SPL_Generate(&CastleSPLCamPosPoint, &CastleSPLCamPosTable, kCamSteps);  // 2340 points: cannot overflow
-  return true;
-}
-
-void FreeCastleScene() {
-  for (TextureImage& texture : CastleTexture) FreeTexturePixels(&texture);
-}
+void FreeCastleScene() { FreeSceneTextures(CastleTexture, int(std::size(CastleTexture))); }
 
 // The sampled eye position for scene time t: one point every 13 ms (the
 // division truncating toward zero), held on the first point before the start
 // and on the last once the path is used up.
 static SPL_TPoint CameraPoint(int32_t t) { return SPL_PointAt(&CastleSPLCamPosTable, t / kMillisPerCamPoint); }
 
-// Objects 3 to 5: the castle pieces, still, at a tenth of their file units,
-// in the colour object 2 left behind.
+// The castle pieces touch texturing alone: culling, lighting and colour
+// material stay as the cloud layers left them (all off).
+static constexpr TexturedBracket kCastlePiece = {Culling::AsItWas, false, 0u};
+
+// A castle piece, standing still at the origin at a tenth of its file units,
+// in the half-transparent white the upper cloud layer left behind.
 static void DrawCastlePiece(const QTL_3DObject* obj, const TextureImage& texture) {
-  glPushMatrix();
-  glEnable(GL_TEXTURE_2D);
+  OpenTexturedDraw(kCastlePiece);
   glScalef(0.1f, 0.1f, 0.1f);
-  glBindTexture(GL_TEXTURE_2D, texture.texID);
-  QTL_DrawObjectTexture(obj, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-  glDisable(GL_TEXTURE_2D);
-  glPopMatrix();
+  DrawTexturedModel(obj, texture.texID, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+  CloseTexturedDraw(kCastlePiece);
+}
+
+// The lower cloud layer, lit (light 0 and colour material act on it alone),
+// in the current colour, which the frame before left white. Turns about the
+// world point (0, 0, 1.2) at 10 degrees per second.
+static void DrawLowerClouds(float s) {
+  OpenTexturedDraw(kTwoSidedOpaque);
+  glScalef(0.2f, 0.2f, 0.2f);
+  DrawTexturedModel(TitleGalaxyModel(), CastleTexture[2].texID, 0.0f, 0.0f, 6.0f, 0.0f, s, 0.0f);
+  CloseTexturedDraw(kTwoSidedOpaque);
+}
+
+// The upper cloud layer, half transparent and unlit, turning 1.8 times faster
+// about (0, 0, 1.1).
+static void DrawUpperClouds(float s) {
+  OpenTexturedDraw(kTwoSidedBlended);
+  glScalef(0.1f, 0.1f, 0.1f);
+  glColor4f(1.0f, 1.0f, 1.0f, 0.5f);
+  DrawTexturedModel(TitleGalaxyModel(), CastleTexture[2].texID, 0.0f, 0.0f, 11.0f, 0.0f, float(1.8 * double(s)),
+                    0.0f);
+  CloseTexturedDraw(kTwoSidedBlended);
 }
 
 void RenderCastleScene(int32_t t) {
@@ -141,36 +153,8 @@ void RenderCastleScene(int32_t t) {
   glPushMatrix();
   gluLookAt(P.x, P.y, P.z, 1.0, 0.0, std::cos(double(s) / 8.0), 0.0, 1.0, std::cos(double(s) / 12.0));
 
-  const QTL_3DObject* galaxy = TitleGalaxyModel();
-
-  // 1: the lower cloud layer, lit (light 0 and colour material act on it
-  // alone), in the current colour, which the frame before left white.
-  glPushMatrix();
-  glDisable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
-  glScalef(0.2f, 0.2f, 0.2f);
-  glBindTexture(GL_TEXTURE_2D, CastleTexture[2].texID);
-  QTL_DrawObjectTexture(galaxy, 0.0f, 0.0f, 6.0f, 0.0f, s, 0.0f);
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_COLOR_MATERIAL);
-  glDisable(GL_LIGHTING);
-  glPopMatrix();
-
-  // 2: the upper cloud layer, half transparent, turning 1.8 times faster.
-  glPushMatrix();
-  glDisable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
-  glEnable(GL_BLEND);
-  glScalef(0.1f, 0.1f, 0.1f);
-  glColor4f(1.0f, 1.0f, 1.0f, 0.5f);
-  glBindTexture(GL_TEXTURE_2D, CastleTexture[2].texID);
-  QTL_DrawObjectTexture(galaxy, 0.0f, 0.0f, 11.0f, 0.0f, float(1.8 * double(s)), 0.0f);
-  glDisable(GL_BLEND);
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_COLOR_MATERIAL);
-  glDisable(GL_LIGHTING);
-  glPopMatrix();
-
+  DrawLowerClouds(s);
+  DrawUpperClouds(s);
   DrawCastlePiece(&ObjCastle1, CastleTexture[0]);
   DrawCastlePiece(&ObjCastle3, CastleTexture[3]);
   DrawCastlePiece(&ObjCastle2, CastleTexture[1]);

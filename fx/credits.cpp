@@ -3,22 +3,25 @@
 // on a B-spline path that always aims at the origin. A flash covers the cut
 // in and a second one marks a beat in the middle.
 //
-// Uses: the model loader and drawing (models/mesh.h), textures
-// (render/tga.h), paths (paths/spline.h), the flash (render/overlay.h), the
-// stream position (app/soundtrack.h) and the title scene's Nena1 texture,
-// borrowed for the large copies (fx/title.h).
+// Uses: the loading and drawing brackets (fx/scene_kit.h), the model loader
+// and drawing (models/mesh.h), textures (render/tga.h), paths
+// (paths/spline.h), the flash (render/overlay.h), the stream position
+// (app/soundtrack.h) and the title scene's Nena1 texture, borrowed for the
+// large copies (fx/title.h).
 #include "fx/credits.h"
 
 #include "app/soundtrack.h"
+#include "fx/scene_kit.h"
 #include "fx/title.h"
 #include "models/mesh.h"
 #include "paths/spline.h"
-#include "platform/msgbox.h"
 #include "render/overlay.h"
 #include "render/tga.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
+
+#include <iterator>
 
 // ---------------------------------------------------------------------------
 // Marks, in stream bytes (88,200 per second)
@@ -32,8 +35,9 @@ static const uint32_t kFlashDivisor = 80;     // each fades over 80,000 bytes (0
 // ---------------------------------------------------------------------------
 // Module state: loaded once, fixed for the rest of the run
 
-static QTL_3DObject ObjTubo1;  // "Data\Greet1.3ds", file units
-static QTL_3DObject ObjBolah;  // "Data\Bolah8.3ds", file units
+static QTL_3DObject ObjTubo1;  // file units
+static QTL_3DObject ObjBolah;  // file units
+static const SceneModelFile kCreditsModels[2] = {{"Data\\Greet1.3ds", &ObjTubo1}, {"Data\\Bolah8.3ds", &ObjBolah}};
 
 // [0] Credit1, [1] code credit, [2] visual credit
 static TextureImage CreditsTexture[3];
@@ -49,31 +53,17 @@ static const SPL_TPoint kCamControl[11] = {
     {2.0f, -10.0f, 0.5f}, {-2.0f, -1.5f, 0.3f}, {2.0f, -1.2f, 0.2f}, {2.0f, -1.0f, 0.7f},
     {2.0f, 0.0f, 0.35f},  {2.0f, 0.0f, 0.35f},  {0.0f, 3.0f, 0.5f}};
 
+// What the scene reads at start-up, in this order (its path's 1928 points fit).
+static const SceneFiles kCreditsFiles = {
+    {kCreditsModels, int(std::size(kCreditsModels))},
+    {CreditsTexture, kCreditsTextureFiles, int(std::size(CreditsTexture))},
+    {&CreditsSPLCamPosPoint, &CreditsSPLCamPosTable, kCamControl, int(std::size(kCamControl)), kCamSteps}};
+
 // ---------------------------------------------------------------------------
 
-static bool LoadModel(const char* filename, const char* message, QTL_3DObject* obj) {
-  if (QTL_3DSMain(filename, obj)) return true;
-  MessageBoxA(message, "Loading error", MB_SYSTEMMODAL | MB_ICONERROR);
-  return false;
-}
+bool LoadCreditsScene() { return LoadSceneFiles(kCreditsFiles); }
 
-bool LoadCreditsScene() {
-  if (!LoadModel("Data\\Greet1.3ds", "Data\\Greet1.3ds not found!", &ObjTubo1)) return false;
-  if (!LoadModel("Data\\Bolah8.3ds", "Data\\Bolah8.3ds not found!", &ObjBolah)) return false;
-
-  // A texture the loader rejects fails the scene without a box of ours.
-  for (int i = 0; i < 3; ++i)
-    if (!LoadTGA(&CreditsTexture[i], kCreditsTextureFiles[i])) return false;
-
-  CreditsSPLCamPosPoint.NumPoints = 11;
-  for (int i = 0; i < 11; ++i) CreditsSPLCamPosPoint.Point[i] = kCamControl[i];
-  SPL_Generate(&CreditsSPLCamPosPoint, &CreditsSPLCamPosTable, kCamSteps);  // 1928 points: cannot overflow
-  return true;
-}
-
-void FreeCreditsScene() {
-  for (TextureImage& texture : CreditsTexture) FreeTexturePixels(&texture);
-}
+void FreeCreditsScene() { FreeSceneTextures(CreditsTexture, int(std::size(CreditsTexture))); }
 
 // The sampled eye position for scene time t: one point every 13 ms (the
 // division truncating toward zero), held on the first point before the start
@@ -95,18 +85,12 @@ struct Copy {
 };
 
 static void DrawCopy(const Copy& c) {
-  glPushMatrix();
-  glDisable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
-  if (c.translucent) glEnable(GL_BLEND);
+  const TexturedBracket bracket = {Culling::Off, c.translucent, kLeaveLightingOff};
+  OpenTexturedDraw(bracket);
   if (c.scaled) glScalef(c.sx, c.sy, c.sz);
   if (c.translucent) glColor4f(1.0f, 1.0f, 1.0f, 0.5f);
-  glBindTexture(GL_TEXTURE_2D, c.texID);
-  QTL_DrawObjectTexture(c.obj, 0.0f, c.posy, 0.0f, 0.0f, c.roty, 0.0f);
-  if (c.translucent) glDisable(GL_BLEND);
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_LIGHTING);
-  glPopMatrix();
+  DrawTexturedModel(c.obj, c.texID, 0.0f, c.posy, 0.0f, 0.0f, c.roty, 0.0f);
+  CloseTexturedDraw(bracket);
 }
 
 void RenderCreditsScene(int32_t t) {

@@ -1,8 +1,14 @@
 // The credits scene: load, render and free.
+//
+// Main thread only, with the show's OpenGL context current. Needs the title
+// scene loaded first: its Nena1 texture dresses the large copies. Render
+// reads the stream position (bytes) afresh at every test and keeps no state.
+// The models, textures and path live for the whole run; Free releases only
+// the texture pixel buffers (OpenGL texture names are never deleted).
 #pragma once
 
 #include <cstdint>
 
-bool LoadCreditsScene();          // at start-up; false after its own box (if any)
+bool LoadCreditsScene();             // at start-up; false after its own box (if any)
 void RenderCreditsScene(int32_t a);  // a: scene time in milliseconds
-void FreeCreditsScene();          // releases the scene's texture pixel buffers
+void FreeCreditsScene();             // releases the scene's texture pixel buffers

@@ -3,26 +3,29 @@
 // a camera flight along a B-spline path around the model. White flashes mark
 // the start, the switch and five beats near the end.
 //
-// Uses: the model loader and drawing (models/mesh.h), textures
-// (render/tga.h), paths (paths/spline.h), the flash (render/overlay.h) and
-// the stream position (app/soundtrack.h).
+// Uses: the loading and drawing brackets (fx/scene_kit.h), the model loader
+// and drawing (models/mesh.h), textures (render/tga.h), paths
+// (paths/spline.h), the flash (render/overlay.h) and the stream position
+// (app/soundtrack.h).
 #include "fx/flight.h"
 
 #include "app/soundtrack.h"
+#include "fx/scene_kit.h"
 #include "models/mesh.h"
 #include "paths/spline.h"
-#include "platform/msgbox.h"
 #include "render/overlay.h"
 #include "render/tga.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <iterator>
+
 // ---------------------------------------------------------------------------
 // Marks, in stream bytes (88,200 per second)
 
 static const uint32_t kFlightStart = 8364624;  // 94.8 s: the scene takes over
-static const uint32_t kPhaseB = 8875600;       // 100.6 s: the camera takes to the path
+static const uint32_t kOntoThePath = 8875600;  // 100.6 s: the fixed view ends, the camera takes to the path
 
 // The flashes: mark and divisor (the fade lasts 1000 x divisor bytes).
 static const struct {
@@ -30,7 +33,7 @@ static const struct {
   uint32_t divisor;
 } kFlashes[7] = {
     {kFlightStart, 100},  // 94.8 s, gone at 8,464,624 (96.0 s)
-    {kPhaseB, 50},        // 100.6 s
+    {kOntoThePath, 50},   // 100.6 s
     {9233408, 50},        // 104.7 s: five beats near the end, each starting
     {9260864, 50},        // 105.0 s  while the one before still shows
     {9293488, 50},        // 105.4 s
@@ -41,8 +44,10 @@ static const struct {
 // ---------------------------------------------------------------------------
 // Module state: loaded once, fixed for the rest of the run
 
-static QTL_3DObject ObjFly;      // "Data\Fly.3ds", file units
-static TextureImage FlyTexture;  // "Data\Fly.tga"
+static QTL_3DObject ObjFly;  // file units
+static TextureImage FlyTexture;
+static const SceneModelFile kFlyModel[1] = {{"Data\\Fly.3ds", &ObjFly}};
+static const char* const kFlyTextureFile[1] = {"Data\\Fly.tga"};
 
 static SPL_PointType FlySPLCamPosPoint;  // control points, world units
 static SPL_PointType FlySPLCamPosTable;  // sampled eye positions: 588 of them
@@ -54,25 +59,19 @@ static const SPL_TPoint kCamControl[10] = {
     {0.0f, 0.0f, 0.0f},  {1.0f, 3.0f, 5.0f},  {5.0f, 1.0f, -1.0f}, {-1.0f, -5.0f, 2.0f}, {5.0f, 1.0f, -3.0f},
     {-2.0f, -2.0f, 3.0f}, {-2.0f, 4.0f, 1.0f}, {2.0f, 3.0f, 1.0f},  {-1.0f, 0.0f, 1.0f},  {1.0f, 1.0f, -3.0f}};
 
+// What the scene reads at start-up, in this order (its path's 588 points fit).
+static const SceneFiles kFlightFiles = {
+    {kFlyModel, int(std::size(kFlyModel))},
+    {&FlyTexture, kFlyTextureFile, 1},
+    {&FlySPLCamPosPoint, &FlySPLCamPosTable, kCamControl, int(std::size(kCamControl)), kCamSteps}};
+
 // ---------------------------------------------------------------------------
 
-bool LoadFlightScene() {
-  if (!QTL_3DSMain("Data\\Fly.3ds", &ObjFly)) {
-    MessageBoxA("Data\\Fly.3ds not found!", "Loading error", MB_SYSTEMMODAL | MB_ICONERROR);
-    return false;
-  }
-  // A texture the loader rejects fails the scene without a box of ours.
-  if (!LoadTGA(&FlyTexture, "Data\\Fly.tga")) return false;
-
-  FlySPLCamPosPoint.NumPoints = 10;
-  for (int i = 0; i < 10; ++i) FlySPLCamPosPoint.Point[i] = kCamControl[i];
-  SPL_Generate(&FlySPLCamPosPoint, &FlySPLCamPosTable, kCamSteps);  // 588 points: cannot overflow
-  return true;
-}
+bool LoadFlightScene() { return LoadSceneFiles(kFlightFiles); }
 
 void FreeFlightScene() { FreeTexturePixels(&FlyTexture); }
 
-// The sampled eye position for scene time t in phase B: the path starts at
+// The sampled eye position for scene time t on the path: it starts at
 // t = 5600 ms and moves one point every 11 ms (the division truncating toward
 // zero), held on its first point before and on its last once used up. Worked
 // in 64 bits: t - 5600 must not wrap.
@@ -80,54 +79,36 @@ static SPL_TPoint CameraPoint(int32_t t) {
   return SPL_PointAt(&FlySPLCamPosTable, (int64_t(t) - kCamStartMillis) / kMillisPerCamPoint);
 }
 
-// Phase A: the eye frame the timeline set up, no camera of our own.
-static void DrawFixedView(float s) {
-  // A1: the model turning in front of the eye.
-  glPushMatrix();
-  glDisable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
-  glScalef(0.1f, 0.1f, 0.1f);
-  glBindTexture(GL_TEXTURE_2D, FlyTexture.texID);
-  QTL_DrawObjectTexture(&ObjFly, 0.0f, -10.0f, -40.0f, 0.0f, s, 0.0f);
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_COLOR_MATERIAL);
-  glDisable(GL_LIGHTING);
-  glPopMatrix();
+// The rising copy: blended, back faces culled; culling and colour material
+// are left off after it (lighting is off already).
+static constexpr TexturedBracket kCulledBlended = {Culling::On, true, kLeaveColourMaterialOff | kLeaveCullingOff};
 
-  // A2: a 40 % copy rising through the picture, back faces culled.
-  glPushMatrix();
-  glEnable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
-  glEnable(GL_BLEND);
+// The fixed view, the eye frame the timeline set up: the model turns in front
+// of the eye while a 40 % copy of it rises through the picture.
+static void DrawFixedView(float s) {
+  OpenTexturedDraw(kTwoSidedOpaque);
+  glScalef(0.1f, 0.1f, 0.1f);
+  DrawTexturedModel(&ObjFly, FlyTexture.texID, 0.0f, -10.0f, -40.0f, 0.0f, s, 0.0f);
+  CloseTexturedDraw(kTwoSidedOpaque);
+
+  const float rise = s / 4.0f - 5.0f;  // in float, as the motion was tuned
+  OpenTexturedDraw(kCulledBlended);
   glScalef(0.1f, 0.1f, 0.1f);
   glColor4f(1.0f, 1.0f, 1.0f, 0.4f);
-  glBindTexture(GL_TEXTURE_2D, FlyTexture.texID);
-  const float rise = s / 4.0f - 5.0f;  // in float, as the motion was tuned
-  QTL_DrawObjectTexture(&ObjFly, 0.0f, rise, -40.0f, 0.0f, s, 0.0f);
-  glDisable(GL_BLEND);
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_COLOR_MATERIAL);
-  glDisable(GL_CULL_FACE);
-  glPopMatrix();
+  DrawTexturedModel(&ObjFly, FlyTexture.texID, 0.0f, rise, -40.0f, 0.0f, s, 0.0f);
+  CloseTexturedDraw(kCulledBlended);
 }
 
-// Phase B: the camera on its path, aimed next to the turning model.
+// The flight: the camera on its path, aimed next to the turning model.
 static void DrawFlight(int32_t t, float s) {
   const SPL_TPoint P = CameraPoint(t);
   glPushMatrix();
   gluLookAt(P.x, P.y, P.z, -0.5, 0.0, -1.5, 0.0, 1.0, 0.0);
 
-  // B1
-  glPushMatrix();
-  glDisable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
+  OpenTexturedDraw(kTwoSidedOpaque);
   glScalef(0.1f, 0.1f, 0.1f);
-  glBindTexture(GL_TEXTURE_2D, FlyTexture.texID);
-  QTL_DrawObjectTexture(&ObjFly, -6.0f, 2.0f, -10.0f, 0.0f, s, 0.0f);
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_COLOR_MATERIAL);
-  glDisable(GL_LIGHTING);
-  glPopMatrix();
+  DrawTexturedModel(&ObjFly, FlyTexture.texID, -6.0f, 2.0f, -10.0f, 0.0f, s, 0.0f);
+  CloseTexturedDraw(kTwoSidedOpaque);
 
   glPopMatrix();  // the camera
 }
@@ -135,8 +116,8 @@ static void DrawFlight(int32_t t, float s) {
 void RenderFlightScene(int32_t t) {
   const float s = float(double(t) * 0.01);  // degrees: 10 per second
 
-  // One read decides the phase for the whole frame.
-  if (StreamPosition() < kPhaseB)
+  // One read decides the view for the whole frame.
+  if (StreamPosition() < kOntoThePath)
     DrawFixedView(s);
   else
     DrawFlight(t, s);

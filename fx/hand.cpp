@@ -2,16 +2,16 @@
 // backdrop, which now spins ten times faster. At fixed stream positions the
 // hand jumps between four poses, each jump under a white flash.
 //
-// Depends on: fx/title (the galaxy model, the Nena1, Galaxy and Tio1 textures
-// and the ambient light, borrowed: the title scene loads first), models/mesh,
-// render/tga, render/overlay, app/soundtrack (the stream position, read afresh
-// at every test, never kept).
+// Depends on: fx/title (the galaxy backdrop, the Nena1, Galaxy and Tio1
+// textures and the ambient light, borrowed: the title scene loads first),
+// fx/scene_kit, models/mesh, render/tga, render/overlay, app/soundtrack (the
+// stream position, read afresh at every test, never kept).
 #include "fx/hand.h"
 
 #include "app/soundtrack.h"
+#include "fx/scene_kit.h"
 #include "fx/title.h"
 #include "models/mesh.h"
-#include "platform/msgbox.h"
 #include "render/overlay.h"
 #include "render/tga.h"
 
@@ -65,13 +65,7 @@ static struct {
 // ---------------------------------------------------------------------------
 // Load and free
 // ---------------------------------------------------------------------------
-bool LoadHandScene() {
-  if (!QTL_3DSMain("Data\\Mano1.3ds", &ObjMano1)) {
-    MessageBoxA("Data\\Mano1.3ds not found!", "Loading error", MB_SYSTEMMODAL | MB_ICONERROR);
-    return false;
-  }
-  return true;
-}
+bool LoadHandScene() { return LoadSceneModel("Data\\Mano1.3ds", &ObjMano1); }
 
 void FreeHandScene() { FreeTexturePixels(&ManoTXT); }
 
@@ -111,17 +105,9 @@ void RenderHandScene(int32_t a) {
   glDisable(GL_TEXTURE_2D);
   glPopMatrix();
 
-  // The backdrop, full size.
-  glPushMatrix();
-  glDisable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, TitleTextureID(StreamPosition() < kBackdropGalaxy ? TitleTexture::Nena1
-                                                                                  : TitleTexture::Galaxy));
-  QTL_DrawObjectTexture(TitleGalaxyModel(), 0, 0, 10, 0, float((double(t) - 7.14) * 4), 1.57f);
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_COLOR_MATERIAL);
-  glDisable(GL_LIGHTING);
-  glPopMatrix();
+  // The title scene's backdrop, full size, turning ten times faster.
+  DrawGalaxyBackdrop(TitleTextureID(StreamPosition() < kBackdropGalaxy ? TitleTexture::Nena1 : TitleTexture::Galaxy),
+                     t);
 
   for (const auto& flash : kFlashes)
     if (StreamPosition() >= flash.from && StreamPosition() < flash.until)

@@ -3,15 +3,15 @@
 // B-spline path, two coming closer side by side and two faces meeting, each
 // picture entered under a white flash.
 //
-// Depends on: models/mesh (QTL_), render/tga, render/text, render/overlay,
-// paths/spline, app/soundtrack (the stream position, read afresh at every
-// test, never kept).
+// Depends on: fx/scene_kit, models/mesh (QTL_), render/tga, render/text,
+// render/overlay, paths/spline, app/soundtrack (the stream position, read
+// afresh at every test, never kept).
 #include "fx/title.h"
 
 #include "app/soundtrack.h"
+#include "fx/scene_kit.h"
 #include "models/mesh.h"
 #include "paths/spline.h"
-#include "platform/msgbox.h"
 #include "render/overlay.h"
 #include "render/text.h"
 #include "render/tga.h"
@@ -19,22 +19,23 @@
 #include <GL/gl.h>
 
 #include <cstdint>
+#include <iterator>
 
 // ---------------------------------------------------------------------------
 // Marks (stream bytes) and timings (scene milliseconds)
 // ---------------------------------------------------------------------------
-static const uint32_t kMarkGalaxy = 2777088;  // 31.5 s: fade-in ends, path ride (D) begins
-static const uint32_t kMarkTio = 3966944;     // 45.0 s: the mirrored ride (E)
-static const uint32_t kMarkPair = 4852736;    // 55.0 s: the pair comes closer (F)
-static const uint32_t kMarkFaces = 5112064;   // 58.0 s: the faces meet (G)
+static const uint32_t kMarkGalaxy = 2777088;  // 31.5 s: the fade-in ends, the ride along the path begins
+static const uint32_t kMarkTio = 3966944;     // 45.0 s: Tio1 rides the path, mirrored
+static const uint32_t kMarkPair = 4852736;    // 55.0 s: the pair comes closer
+static const uint32_t kMarkFaces = 5112064;   // 58.0 s: the faces meet
 
-static const int64_t kRideStart = 29700;      // D: path index 0 at this scene time
-static const int64_t kRideStep = 13;          // D: one path point every 13 ms
-static const int64_t kTioStart = 42000;       // E
-static const int64_t kTioStep = 11;           // E
-static const int64_t kPairStart = 54800;      // F: one model unit nearer every 40 ms
+static const int64_t kRideStart = 29700;      // the ride: path point 0 at this scene time
+static const int64_t kRideStep = 13;          // the ride: one path point every 13 ms
+static const int64_t kTioStart = 42000;       // the mirrored ride: path point 0
+static const int64_t kTioStep = 11;           // the mirrored ride: one point every 11 ms
+static const int64_t kPairStart = 54800;      // the pair: one model unit nearer every 40 ms
 static const int64_t kPairStep = 40;
-static const int64_t kFacesStart = 57400;     // G: faces slide one unit per second
+static const int64_t kFacesStart = 57400;     // the faces slide one unit per second from here
 
 static const int32_t kPathSteps = 212;        // samples per path segment
 
@@ -56,17 +57,10 @@ static SPL_PointType LetrasSPLTable;  // the sampled path (1060 points once load
 
 const float Letras_AmbientLight[4] = {1.0f, 1.0f, 1.0f, 1.0f};
 
-static const struct {
-  const char* file;
-  QTL_3DObject* obj;
-  const char* missing;  // the box shown when the file cannot be opened
-} kModels[] = {
-    {"Data\\Nena1.3DS", &ObjNena1, "Data\\Nena1.3ds not found!"},
-    {"Data\\Nena2.3DS", &ObjNena2, "Data\\Nena2.3ds not found!"},
-    {"Data\\Galaxy.3DS", &ObjGalaxy, "Data\\Galaxy.3ds not found!"},
-    {"Data\\Tio1.3DS", &ObjTio1, "Data\\Tio1.3ds not found!"},
-    {"Data\\CaraTio1.3DS", &ObjCaraTio1, "Data\\CaraTio1.3ds not found!"},
-    {"Data\\CaraTia1.3DS", &ObjCaraTia1, "Data\\CaraTia1.3ds not found!"},
+static const SceneModelFile kModels[6] = {
+    {"Data\\Nena1.3DS", &ObjNena1},       {"Data\\Nena2.3DS", &ObjNena2},
+    {"Data\\Galaxy.3DS", &ObjGalaxy},     {"Data\\Tio1.3DS", &ObjTio1},
+    {"Data\\CaraTio1.3DS", &ObjCaraTio1}, {"Data\\CaraTia1.3DS", &ObjCaraTia1},
 };
 
 static const char* const kTextureFiles[kTexCount] = {"Data\\Nena1.tga", "Data\\Galaxy.tga", "Data\\Tio1.tga",
@@ -74,6 +68,12 @@ static const char* const kTextureFiles[kTexCount] = {"Data\\Nena1.tga", "Data\\G
 
 static const SPL_TPoint kPathControl[8] = {{0, 0, 0},   {-6, 0, -10},  {10, 4, 5},  {20, 1, -10},
                                            {2, 0, -10}, {-10, -5, 3},  {-1, 0, -10}, {170, 20, 0}};
+
+// What the scene reads at start-up, in this order.
+static const SceneFiles kTitleFiles = {
+    {kModels, int(std::size(kModels))},
+    {TexturasLetras, kTextureFiles, kTexCount},
+    {&LetrasSPLPoint, &LetrasSPLTable, kPathControl, int(std::size(kPathControl)), kPathSteps}};
 
 // Captions in drawing order (later over earlier). Each stands at
 // (0, y, zBase - (t - tShift)) with opacity opacityBase - 16 t percent while
@@ -114,24 +114,9 @@ uint32_t TitleTextureID(TitleTexture which) {
 // ---------------------------------------------------------------------------
 // Load and free
 // ---------------------------------------------------------------------------
-bool LoadTitleScene() {
-  for (const auto& model : kModels)
-    if (!QTL_3DSMain(model.file, model.obj)) {
-      MessageBoxA(model.missing, "Loading error", MB_SYSTEMMODAL | MB_ICONERROR);
-      return false;
-    }
-  for (int i = 0; i < kTexCount; ++i)
-    if (!LoadTGA(&TexturasLetras[i], kTextureFiles[i])) return false;  // silently, as the show always did
+bool LoadTitleScene() { return LoadSceneFiles(kTitleFiles); }
 
-  LetrasSPLPoint.NumPoints = 8;
-  for (int i = 0; i < 8; ++i) LetrasSPLPoint.Point[i] = kPathControl[i];
-  SPL_Generate(&LetrasSPLPoint, &LetrasSPLTable, kPathSteps);  // an overflow has shown its box already
-  return true;
-}
-
-void FreeTitleScene() {
-  for (TextureImage& texture : TexturasLetras) FreeTexturePixels(&texture);
-}
+void FreeTitleScene() { FreeSceneTextures(TexturasLetras, kTexCount); }
 
 // ---------------------------------------------------------------------------
 // Render
@@ -144,9 +129,11 @@ static const SPL_TPoint& PathPoint(int32_t a, int64_t start, int64_t step) {
   return SPL_PointAt(&LetrasSPLTable, (int64_t(a) - start) / step);
 }
 
-static void Bind(int texture) { glBindTexture(GL_TEXTURE_2D, TexturasLetras[texture].texID); }
+static uint32_t TexID(int texture) { return TitleTextureID(TitleTexture(texture)); }
 
-// The lit set-up of steps C1 to G2, half scale.
+// The lit set-up of every model in front of the backdrop: GL_LIGHT1, set up
+// with the window, is the only light; the material follows the current
+// colour; half scale.
 static void LitSetUp() {
   glEnable(GL_LIGHTING);
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, Letras_AmbientLight);
@@ -165,61 +152,87 @@ static void LitClosing(bool blended) {
   glPopMatrix();
 }
 
-// Step A: the full-size backdrop, unlit and opaque in the current colour.
-static void DrawBackdrop(float t) {
-  glPushMatrix();
-  glDisable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
-  Bind(StreamPosition() < kMarkGalaxy ? kTexNena1 : kTexGalaxy);
-  QTL_DrawObjectTexture(&ObjGalaxy, 0, 0, 10, 0, float((double(t) - 7.14) * 4), 1.57f);
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_COLOR_MATERIAL);
-  glDisable(GL_LIGHTING);
-  glPopMatrix();
+// The full-size galaxy backdrop: two-sided, unlit and opaque in the current
+// colour. t is the caller's scene time in its own unit: the title scene gives
+// seconds, the hand scene hundredths, so there it turns ten times faster.
+void DrawGalaxyBackdrop(uint32_t texID, float t) {
+  OpenTexturedDraw(kTwoSidedOpaque);
+  DrawTexturedModel(&ObjGalaxy, texID, 0, 0, 10, 0, float((double(t) - 7.14) * 4), 1.57f);
+  CloseTexturedDraw(kTwoSidedOpaque);
 }
 
-// Step B: a translucent half-size copy of the backdrop. Leaves the current
-// colour white, which the opaque models of D to G then wear.
-static void DrawHalfBackdrop(float t) {
-  glPushMatrix();
-  glDisable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
-  glEnable(GL_BLEND);
+// A translucent half-size copy of the backdrop, tumbling. Leaves the current
+// colour white, which the opaque models after it then wear.
+static void DrawTranslucentBackdrop(float t) {
+  OpenTexturedDraw(kTwoSidedBlended);
   glColor4f(1.0f, 1.0f, 1.0f, 0.5f);
   glScalef(0.5f, 0.5f, 0.5f);
-  Bind(kTexGalaxy);
   const float turn = float(double(t) - 7.14);
-  QTL_DrawObjectTexture(&ObjGalaxy, 0, 0, 9, turn, float((double(t) - 7.14) * 2), 1.57f);
-  glDisable(GL_BLEND);
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_COLOR_MATERIAL);
-  glDisable(GL_LIGHTING);
-  glPopMatrix();
+  DrawTexturedModel(&ObjGalaxy, TexID(kTexGalaxy), 0, 0, 9, turn, float((double(t) - 7.14) * 2), 1.57f);
+  CloseTexturedDraw(kTwoSidedBlended);
 }
 
-// Steps C1 to C3: the fading model and its sliding copies, blended.
-static void DrawFadingNena(float x, float alpha, bool bindNena1, float t) {
+// Nena1 at x, lit, blended with `alpha`, back faces culled. Binds the Nena1
+// texture only when asked: the copies after the first find it still bound.
+static void DrawBlendedNena(float x, float alpha, bool bindNena1, float t) {
   glPushMatrix();
   glEnable(GL_BLEND);
   LitSetUp();
   glColor4f(0.6f, 0.6f, 0.6f, alpha);
   glEnable(GL_CULL_FACE);
   glEnable(GL_TEXTURE_2D);
-  if (bindNena1) Bind(kTexNena1);
+  if (bindNena1) glBindTexture(GL_TEXTURE_2D, TexID(kTexNena1));
   QTL_DrawObjectTexture(&ObjNena1, x, -10, -50, 0, float((double(t) - 7.14) * 4), 1.57f);
   LitClosing(true);
 }
 
-// Steps D to G2: opaque, lit, textured, back faces culled.
-static void DrawOpaque(const QTL_3DObject* obj, int texture, float x, float y, float z, float rx, float ry,
-                       float rz) {
+// Nena1 fades in over 8 s while two half-transparent copies slide in from 15
+// units either side and vanish where they meet it, at t = 7.5 s. Each test
+// reads the position afresh.
+static void DrawNenaFadingIn(float t) {
+  if (StreamPosition() < kMarkGalaxy) DrawBlendedNena(0, t / 8, true, t);
+  if (StreamPosition() < kMarkGalaxy && 15 - 2 * t > 0) DrawBlendedNena(15 - 2 * t, 0.5f, false, t);  // from the right
+  if (StreamPosition() < kMarkGalaxy && 2 * t - 15 < 0) DrawBlendedNena(2 * t - 15, 0.5f, false, t);  // from the left
+}
+
+// An opaque, lit, textured model, back faces culled; the colour is the white
+// the translucent backdrop left.
+static void DrawLitModel(const QTL_3DObject* obj, int texture, float x, float y, float z, float rx, float ry,
+                         float rz) {
   glPushMatrix();
   LitSetUp();
   glEnable(GL_CULL_FACE);
   glEnable(GL_TEXTURE_2D);
-  Bind(texture);
-  QTL_DrawObjectTexture(obj, x, y, z, rx, ry, rz);
+  DrawTexturedModel(obj, TexID(texture), x, y, z, rx, ry, rz);
   LitClosing(false);
+}
+
+// Nena2 rides the title path, one point every 13 ms.
+static void DrawPathRide(int32_t a) {
+  const SPL_TPoint& p = PathPoint(a, kRideStart, kRideStep);
+  DrawLitModel(&ObjNena2, kTexNena1, p.x, p.y - 10, p.z - 50, 0, 0, 1.57f);
+}
+
+// Tio1 rides the same path mirrored in x and 6 units to the left, one point
+// every 11 ms.
+static void DrawMirroredRide(int32_t a) {
+  const SPL_TPoint& p = PathPoint(a, kTioStart, kTioStep);
+  DrawLitModel(&ObjTio1, kTexTio1, -p.x - 6, p.y - 10, p.z - 50, 0, 0, 1.57f);
+}
+
+// Tio1 and Nena2 side by side come one model unit nearer every 40 ms.
+static void DrawPairComingCloser(int32_t a) {
+  const float z = float((int64_t(a) - kPairStart) / kPairStep) - 50;
+  DrawLitModel(&ObjTio1, kTexTio1, -36.9f, -16.5f, z, 0, 0, 1.57f);
+  DrawLitModel(&ObjNena2, kTexNena1, 36.9f, -11.5f, z, 0, 0, 1.57f);
+}
+
+// The two faces, turned toward each other, slide inward one unit per second
+// from x = 6.5 and -6.5 and meet.
+static void DrawFacesMeeting(int32_t a) {
+  const float u = float(double(int64_t(a) - kFacesStart) * 0.001);
+  DrawLitModel(&ObjCaraTio1, kTexCaratio1, 6.5f - u, 0, -11, 0, -90, 0);
+  DrawLitModel(&ObjCaraTia1, kTexCaratia1, u - 6.5f, -0.5f, -11, 0, 90, 0);
 }
 
 static void DrawCaptions(int32_t a, float t) {
@@ -232,31 +245,14 @@ static void DrawCaptions(int32_t a, float t) {
 void RenderTitleScene(int32_t a) {
   const float t = float(double(a) * 0.001);  // seconds
 
-  DrawBackdrop(t);                                             // A
-  if (StreamPosition() >= kMarkGalaxy) DrawHalfBackdrop(t);    // B
+  DrawGalaxyBackdrop(TexID(StreamPosition() < kMarkGalaxy ? kTexNena1 : kTexGalaxy), t);
+  if (StreamPosition() >= kMarkGalaxy) DrawTranslucentBackdrop(t);
 
-  if (StreamPosition() < kMarkGalaxy) DrawFadingNena(0, t / 8, true, t);  // C1
-  if (StreamPosition() < kMarkGalaxy && 15 - 2 * t > 0) DrawFadingNena(15 - 2 * t, 0.5f, false, t);  // C2
-  if (StreamPosition() < kMarkGalaxy && 2 * t - 15 < 0) DrawFadingNena(2 * t - 15, 0.5f, false, t);  // C3
-
-  if (StreamPosition() > kMarkGalaxy && StreamPosition() < kMarkTio) {  // D: the ride along the path
-    const SPL_TPoint& p = PathPoint(a, kRideStart, kRideStep);
-    DrawOpaque(&ObjNena2, kTexNena1, p.x, p.y - 10, p.z - 50, 0, 0, 1.57f);
-  }
-  if (StreamPosition() >= kMarkTio && StreamPosition() < kMarkPair) {  // E: the same path, mirrored
-    const SPL_TPoint& p = PathPoint(a, kTioStart, kTioStep);
-    DrawOpaque(&ObjTio1, kTexTio1, -p.x - 6, p.y - 10, p.z - 50, 0, 0, 1.57f);
-  }
-  if (StreamPosition() >= kMarkPair && StreamPosition() < kMarkFaces) {  // F1, F2
-    const float z = float((int64_t(a) - kPairStart) / kPairStep) - 50;
-    DrawOpaque(&ObjTio1, kTexTio1, -36.9f, -16.5f, z, 0, 0, 1.57f);
-    DrawOpaque(&ObjNena2, kTexNena1, 36.9f, -11.5f, z, 0, 0, 1.57f);
-  }
-  if (StreamPosition() >= kMarkFaces) {  // G1, G2
-    const float u = float(double(int64_t(a) - kFacesStart) * 0.001);
-    DrawOpaque(&ObjCaraTio1, kTexCaratio1, 6.5f - u, 0, -11, 0, -90, 0);
-    DrawOpaque(&ObjCaraTia1, kTexCaratia1, u - 6.5f, -0.5f, -11, 0, 90, 0);
-  }
+  DrawNenaFadingIn(t);
+  if (StreamPosition() > kMarkGalaxy && StreamPosition() < kMarkTio) DrawPathRide(a);
+  if (StreamPosition() >= kMarkTio && StreamPosition() < kMarkPair) DrawMirroredRide(a);
+  if (StreamPosition() >= kMarkPair && StreamPosition() < kMarkFaces) DrawPairComingCloser(a);
+  if (StreamPosition() >= kMarkFaces) DrawFacesMeeting(a);
 
   DrawCaptions(a, t);
 

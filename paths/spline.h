@@ -1,5 +1,10 @@
 // Uniform cubic B-spline paths, sampled once at load time into point tables
 // that scenes follow by time.
+//
+// Units: coordinates are world units of the scene that owns the path; a point
+// index is whatever time step the scene chooses (milliseconds per point).
+// Memory: nothing is allocated; a table holds its points inline (120 KB), so
+// keep tables static. Threads: main thread only (an overflow shows a box).
 #pragma once
 
 #include <cstdint>
@@ -22,4 +27,5 @@ bool SPL_Generate(const SPL_PointType* PointTable, SPL_PointType* Out, int32_t S
 
 // Point i of a sampled path: the first point for i below 0, the last for i
 // past the end. An empty table gives its first slot (zero unless written).
+// The reference points into `table`: valid while the table lives unchanged.
 const SPL_TPoint& SPL_PointAt(const SPL_PointType* table, int64_t i);

@@ -4,6 +4,10 @@
 // display exists the box is an SDL message box; without one the box is printed
 // to stderr as "TITLE: TEXT" and a question answers No. Tests record boxes
 // instead of showing them, so no test ever blocks on one.
+//
+// Threads: main thread only; a box blocks its caller until it is answered.
+// The recording switch and log are unsynchronised module state. Texts are
+// copied (when recorded) or shown during the call; the caller keeps its own.
 #pragma once
 
 #include <string>
@@ -33,7 +37,8 @@ int MessageBoxA(const char* text, const char* caption, unsigned style);
 int MessageBoxShownCount();
 
 // Test support: while recording, boxes are appended to the log and never shown;
-// an MB_YESNO question answers `questionAnswer`.
+// an MB_YESNO question answers `questionAnswer`. Starting clears the log.
+// MessageBoxLog returns the live log: its entries move when a box is added.
 struct RecordedBox {
   std::string text;
   std::string caption;

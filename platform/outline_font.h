@@ -1,5 +1,10 @@
 // Outline glyphs as OpenGL display lists: the stand-in for CreateFontA and
 // wglUseFontOutlinesA, on fontconfig, FreeType and the GLU tessellator.
+//
+// Units: em units throughout (the em height is 1.0). Codes are Windows-1252.
+// Memory: the font file and the tessellator are opened and closed within the
+// call; the display lists named by the caller are the caller's to delete
+// (glDeleteLists). Threads: main thread only, with the OpenGL context current.
 #pragma once
 
 // Metrics of one glyph, in em units (the font's em height is 1.0).

@@ -1,7 +1,13 @@
 // Outline text: the glyphs of "Georgia" (bold) as flat filled polygons in 3D,
 // one display list per Windows-1252 code. Em height 1.0; a text lies in the
-// plane z = 0 of the current modelview, baseline on y = 0. Every operation
-// needs a current OpenGL context. Main thread only.
+// plane z = 0 of the current modelview, baseline on y = 0.
+//
+// Units: positions in the units of the current modelview (the show passes
+// eye-space units under the frame's identity), lengths in ems, opacity in
+// percent. Texts are Windows-1252, one byte per character, read during the
+// call only. Threads: main thread only; every operation needs the current
+// OpenGL context the lists were built in. The display lists are this
+// module's: BuildFont makes them, KillFont deletes them.
 #pragma once
 
 // Builds the 256 display lists (codes 0 to 254; 255 stays empty). Nonzero on

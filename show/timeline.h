@@ -1,5 +1,11 @@
 // The show's score: loads every scene behind a "Loading" screen, and turns the
 // stream position of each frame into a picture. Keeps no state of its own.
+//
+// Units: stream positions are bytes of decoded soundtrack (88,200 per second),
+// read afresh at every test because the audio thread moves them; scene times
+// are milliseconds of the demo clock minus each scene's offset. Threads: main
+// thread only, with the window's OpenGL context current; nothing here is
+// called from the audio thread.
 #pragma once
 
 #include <cstdint>
@@ -8,12 +14,15 @@
 constexpr uint32_t kShowEnd = 11750424;
 
 // Draws "Loading", presents it, then loads title, hand, flight, castle and
-// credits scenes, stopping at the first failure. True when all five loaded.
+// credits scenes, stopping at the first failure (that scene has shown its
+// box). True when all five loaded. Call once at start-up, after BuildFont
+// (the word needs the font).
 bool ShowLoadAll();
 
 // Draws the frame of the current stream position; 0 once the show is over
 // (nothing drawn then), 1 otherwise. The caller presents the frame.
 int ShowFrame();
 
-// Frees every scene; safe when none or only some were loaded.
+// Frees every scene's texture pixel buffers; safe when none or only some were
+// loaded. Models and OpenGL texture names are kept to the end of the process.
 void ShowFreeAll();
