@@ -19,7 +19,7 @@ ASAN_BUILD := build-asan
 FUZZ_BUILD := build-fuzz
 PREFIX     ?= /usr/local
 JOBS       := $(shell nproc 2>/dev/null || echo 2)
-SUDO       := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
+SUDO       := $(shell [ "$$(id -u 2>/dev/null)" = 0 ] || echo sudo)
 
 .PHONY: all deps test-deps build run install test test-asan fuzz clean
 
