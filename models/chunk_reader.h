@@ -7,8 +7,10 @@
 // The store is never cleared: each list writes from index 0 over what earlier
 // lists and earlier files left, and the overflow flag is never lowered.
 //
-// Every list read prints one "." to stdout. Main thread only, one file at a
-// time. Internal to models/: the loader is the store's only consumer.
+// Every list read prints one "." to stdout. Units: offsets and sizes in bytes
+// of the file; positions in the file's model units. Threads: main thread only,
+// one file at a time. Internal to models/: the loader is the store's only
+// consumer.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,8 @@
 // Mesh objects: models loaded from 3D Studio (.3DS) files into fixed-capacity
-// records of self-contained triangles, drawn in immediate mode.
+// records of self-contained triangles, and drawn with OpenGL.
+//
+// Units: positions in the file's model units, angles in degrees. Threads: main
+// thread only; drawing needs the OpenGL context current.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +29,19 @@ struct QTL_3DObject {
 bool QTL_3DSMain(const char* Filename, QTL_3DObject* Obj);
 
 // Translates, rotates about x, y, z (degrees) the current matrix, leaving the
-// product current, and draws every triangle with its texture coordinates.
+// product current, and draws every triangle with its texture coordinates and
+// the normal (0, 0, 1), which stay current afterwards (the last corner's u, v).
+// The triangles are compiled into a display list on the record's first draw
+// and again whenever its contents change; the list belongs to the context
+// current then.
 void QTL_DrawObjectTexture(const QTL_3DObject* Obj, float Posx, float Posy, float Posz, float Rotx, float Roty,
                            float Rotz);
+
+// For tests and the bench only: false draws every record triangle by
+// triangle, with no display list, as a reference for the compiled drawing.
+void QTL_UseCompiledMeshes(bool on);
+
+// The context holding the compiled lists is gone (the lists with it): forget
+// them without touching OpenGL. Called by whoever destroys a context that
+// drew meshes and may make another.
+void QTL_ForgetCompiledMeshes();

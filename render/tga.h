@@ -1,4 +1,7 @@
 // Textures from uncompressed 24- and 32-bit TGA files.
+//
+// Units: sizes in pixels, depths in bits per pixel. Threads: main thread only;
+// LoadTGA needs the OpenGL context current.
 #pragma once
 
 #include <cstdint>

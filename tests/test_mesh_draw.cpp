@@ -103,19 +103,48 @@ TEST_F(MeshDraw, SendsStoredTextureCoordinatesAndTheConstantNormal) {
 
   // Every corner at u = 0.75 (green if u is sent unchanged, red if flipped).
   OneTriangle({-1, -1, 0, 0.75f, 0.5f}, {1, -1, 0, 0.75f, 0.5f}, {0, 1, 0, 0.75f, 0.25f});
-  QTL_DrawObjectTexture(obj_.get(), 0, 0, -6, 0, 0, 0);
-  const Rgb centre = Frame().At(320, 240);
-  EXPECT_LT(centre.r, 30);
-  EXPECT_GT(centre.g, 220);
+  // Compiled, then from the list, then triangle by triangle: each leaves the
+  // last corner's coordinates and the constant normal current.
+  for (bool compiled : {true, true, false}) {
+    QTL_UseCompiledMeshes(compiled);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    glNormal3f(1, 0, 0);
+    glTexCoord2f(0.5f, 0.5f);
+    QTL_DrawObjectTexture(obj_.get(), 0, 0, -6, 0, 0, 0);
+    const Rgb centre = Frame().At(320, 240);
+    EXPECT_LT(centre.r, 30);
+    EXPECT_GT(centre.g, 220);
 
-  float uv[4], normal[3];
-  glGetFloatv(GL_CURRENT_TEXTURE_COORDS, uv);
-  glGetFloatv(GL_CURRENT_NORMAL, normal);
-  EXPECT_EQ(uv[0], 0.75f);
-  EXPECT_EQ(uv[1], 0.25f);
-  EXPECT_EQ(normal[0], 0);
-  EXPECT_EQ(normal[1], 0);
-  EXPECT_EQ(normal[2], 1);
+    float uv[4], normal[3];
+    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, uv);
+    glGetFloatv(GL_CURRENT_NORMAL, normal);
+    EXPECT_EQ(uv[0], 0.75f);
+    EXPECT_EQ(uv[1], 0.25f);
+    EXPECT_EQ(normal[0], 0);
+    EXPECT_EQ(normal[1], 0);
+    EXPECT_EQ(normal[2], 1);
+  }
+  QTL_UseCompiledMeshes(true);
+}
+
+TEST_F(MeshDraw, ARecordChangedAfterDrawingIsDrawnAsItIsNow) {
+  // Drawn once (and compiled), then moved by hand between draws, as tests
+  // and QTL_3DSMain rewrite records in place: every draw shows the record's
+  // current triangles.
+  OneTriangle({-0.1f, -0.1f, 0, 0, 0}, {0.1f, -0.1f, 0, 0, 0}, {0.0f, 0.1f, 0, 0, 0});
+  float at = 0;
+  for (float x : {-2.0f, 2.0f, 0.5f}) {
+    for (TVertex& corner : obj_->Triangle[0].Vertex) corner.x += x - at;
+    at = x;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    QTL_DrawObjectTexture(obj_.get(), 0, 0, -6, 0, 0, 0);
+    float cx, cy, ex, ey;
+    ASSERT_TRUE(DrawnCentre(&cx, &cy)) << "nothing drawn at x = " << x;
+    Project(x, 0, -6, &ex, &ey);
+    EXPECT_NEAR(cx, ex, 4) << "x = " << x;
+  }
 }
 
 TEST_F(MeshDraw, RecordClaimingMoreThanItHoldsDrawsOnlyWhatItHolds) {

@@ -61,3 +61,22 @@ TEST_F(Overlay, TwoFlashesCompound) {
   DrawOverlayQuad(500);  // half of the remaining black turns white again
   ExpectEverywhere(Frame(), 191, 191, 191, "two halves");
 }
+
+TEST_F(Overlay, SpentFlashLeavesTheStateItsQuadWould) {
+  // Skipped or drawn, a spent flash leaves the same colour (alpha unclamped:
+  // lit drawing takes it as it is) and blending off; k = 999 is still drawn.
+  for (uint32_t k : {999u, 1000u, 1500u}) {
+    float leftBy[2][4];
+    for (int skip = 0; skip < 2; ++skip) {
+      OverlaySkipSpentFlashes(skip == 1);
+      glColor4f(0.1f, 0.2f, 0.3f, 0.4f);
+      glEnable(GL_BLEND);
+      DrawOverlayQuad(k);
+      glGetFloatv(GL_CURRENT_COLOR, leftBy[skip]);
+      EXPECT_FALSE(glIsEnabled(GL_BLEND)) << "k = " << k;
+    }
+    OverlaySkipSpentFlashes(true);
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(leftBy[1][c], leftBy[0][c]) << "k = " << k << ", channel " << c;
+    EXPECT_EQ(leftBy[1][3], 1.0f - float(k) * 0.001f) << "k = " << k;
+  }
+}

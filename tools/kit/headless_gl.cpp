@@ -1,5 +1,7 @@
 #include "tools/kit/headless_gl.h"
 
+#include "models/mesh.h"
+
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
@@ -25,7 +27,20 @@ static EGLDisplay OpenDisplay() {
   return eglGetDisplay(EGL_DEFAULT_DISPLAY);
 }
 
-bool HeadlessGLCreate(int width, int height) {
+// The most samples per pixel any OpenGL pbuffer configuration offers.
+static EGLint MostSamples(EGLDisplay display) {
+  const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+  EGLConfig configs[256];
+  EGLint found = 0, most = 0;
+  if (!eglChooseConfig(display, attributes, configs, 256, &found)) return 0;
+  for (EGLint i = 0; i < found && i < 256; ++i) {
+    EGLint samples = 0;
+    if (eglGetConfigAttrib(display, configs[i], EGL_SAMPLES, &samples) && samples > most) most = samples;
+  }
+  return most;
+}
+
+bool HeadlessGLCreate(int width, int height, int samples) {
   HeadlessGLDestroy();
   Headless.display = OpenDisplay();
   if (Headless.display == EGL_NO_DISPLAY || !eglInitialize(Headless.display, nullptr, nullptr)) {
@@ -33,19 +48,28 @@ bool HeadlessGLCreate(int width, int height) {
     Headless.display = EGL_NO_DISPLAY;
     return false;
   }
-  // The window's format: RGBA of 8 bits each, at least 16 depth bits.
+  // The window's format: RGBA of 8 bits each, at least 16 depth bits; the
+  // samples, when asked for, at least as many as wanted.
   const EGLint configAttributes[] = {
       EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
       EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
-      EGL_DEPTH_SIZE, 16, EGL_NONE};
+      EGL_DEPTH_SIZE, 16, EGL_SAMPLE_BUFFERS, samples > 0 ? 1 : 0, EGL_SAMPLES, samples > 0 ? samples : 0,
+      EGL_NONE};
   EGLConfig config = nullptr;
   EGLint found = 0;
   if (!eglBindAPI(EGL_OPENGL_API) ||
       !eglChooseConfig(Headless.display, configAttributes, &config, 1, &found) || found < 1) {
-    std::fprintf(stderr, "headless GL: no OpenGL pbuffer configuration\n");
+    if (samples > 0)
+      std::fprintf(stderr, "headless GL: no OpenGL pbuffer with %d samples per pixel (at most %d here)\n", samples,
+                   int(MostSamples(Headless.display)));
+    else
+      std::fprintf(stderr, "headless GL: no OpenGL pbuffer configuration\n");
     HeadlessGLDestroy();
     return false;
   }
+  EGLint given = 0;
+  if (samples > 0 && eglGetConfigAttrib(Headless.display, config, EGL_SAMPLES, &given) && given != samples)
+    std::fprintf(stderr, "headless GL: %d samples per pixel (the nearest to %d offered)\n", int(given), samples);
   const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
   Headless.surface = eglCreatePbufferSurface(Headless.display, config, surfaceAttributes);
   // No attributes: Mesa then gives a compatibility context, fixed function included.
@@ -66,6 +90,7 @@ bool HeadlessGLCreate(int width, int height) {
 
 void HeadlessGLDestroy() {
   if (Headless.display == EGL_NO_DISPLAY) return;
+  QTL_ForgetCompiledMeshes();  // their lists go with the context
   eglMakeCurrent(Headless.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
   if (Headless.context != EGL_NO_CONTEXT) eglDestroyContext(Headless.display, Headless.context);
   if (Headless.surface != EGL_NO_SURFACE) eglDestroySurface(Headless.display, Headless.surface);
@@ -86,4 +111,10 @@ std::vector<unsigned char> HeadlessGLReadRGB() {
   const size_t row = size_t(w) * 3;
   for (int y = 0; y < h; ++y) std::memcpy(&topDown[size_t(y) * row], &bottomUp[size_t(h - 1 - y) * row], row);
   return topDown;
+}
+
+void HeadlessGLReadBGRA(unsigned char* out) {
+  if (Headless.width == 0 || Headless.height == 0) return;
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadPixels(0, 0, Headless.width, Headless.height, GL_BGRA, GL_UNSIGNED_BYTE, out);
 }

@@ -20,10 +20,10 @@ struct Moment {
 
 // Late in each window where a flash opens it, so that the picture shows.
 const Moment kMoments[] = {
-    {1000000, "title C"},      {2300000, "title C"},      {3200000, "title D"},     {4300000, "title E"},
-    {4940000, "title F"},      {5250000, "title G"},      {5800000, "hand pose 0"}, {6012000, "hand pose 1"},
+    {1000000, "title fade-in"}, {2300000, "title fade-in"}, {3200000, "title ride"}, {4300000, "title mirror"},
+    {4940000, "title closer"}, {5250000, "title faces"},      {5800000, "hand pose 0"}, {6012000, "hand pose 1"},
     {6058000, "hand pose 2"},  {6091000, "hand pose 3"},  {6700000, "castle fog"},  {7200000, "castle clear"},
-    {7900000, "castle fog"},   {8600000, "flight A"},     {9100000, "flight B"},    {9230000, "flight B"},
+    {7900000, "castle fog"},   {8600000, "flight view"},  {9100000, "flight path"}, {9230000, "flight path"},
     {9700000, "credits"},      {10300000, "credits"},     {11200000, "credits"},    {11700000, "closing"},
 };
 

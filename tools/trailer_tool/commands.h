@@ -6,4 +6,5 @@ int CmdFrame(int argc, char** argv);    // frame POSITION OUT.png [--time MS]
 int CmdTexture(int argc, char** argv);  // texture FILE.tga OUT.png
 int CmdModel(int argc, char** argv);    // model FILE
 int CmdSheet(int argc, char** argv);    // sheet OUT.png
-int CmdBench(int argc, char** argv);    // bench [FRAMES]
+int CmdBench(int argc, char** argv);    // bench [--frames N] [--csv]
+int CmdVideo(int argc, char** argv);    // video OUT.mp4 [--fps N] [--size WxH] [--from S] [--to S] [--msaa N]

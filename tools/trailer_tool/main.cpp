@@ -10,7 +10,8 @@ static const char kUsage[] =
     "       trailer-tool texture FILE.tga OUT.png\n"
     "       trailer-tool model FILE.3ds\n"
     "       trailer-tool sheet OUT.png\n"
-    "       trailer-tool bench [FRAMES]\n";
+    "       trailer-tool bench [--frames N] [--csv]\n"
+    "       trailer-tool video OUT.mp4 [--fps N] [--size WxH] [--from S] [--to S] [--msaa N]\n";
 
 int main(int argc, char** argv) {
   static const struct {
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
       {"model", CmdModel},
       {"sheet", CmdSheet},
       {"bench", CmdBench},
+      {"video", CmdVideo},
   };
   if (argc >= 2) {
     for (const auto& command : kCommands)

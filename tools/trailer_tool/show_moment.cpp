@@ -8,17 +8,47 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
 #include <cstdio>
 
-bool StartHeadlessShow() {
-  if (!HeadlessGLCreate(kFrameWidth, kFrameHeight)) return false;
+static struct {
+  bool started = false;
+  int width = 0, height = 0, samples = 0;  // pixels; samples per pixel
+} Started;
+
+PictureRect PictureIn(int width, int height) {
+  // 4:3 fills the height where the frame is wider, else the width.
+  PictureRect r = {0, 0, width, height};
+  if (int64_t(width) * kFrameHeight > int64_t(height) * kFrameWidth)
+    r.width = int(std::lround(double(height) * kFrameWidth / kFrameHeight));
+  else
+    r.height = int(std::lround(double(width) * kFrameHeight / kFrameWidth));
+  r.x = (width - r.width) / 2;
+  r.y = (height - r.height) / 2;
+  return r;
+}
+
+bool StartHeadlessShow(int width, int height, int samples) {
+  if (Started.started) {
+    if (Started.width == width && Started.height == height && Started.samples == samples) return true;
+    std::fprintf(stderr, "trailer-tool: the show is already set up at another size\n");
+    return false;
+  }
+  if (!HeadlessGLCreate(width, height, samples)) return false;
+  // The projection of the show's own 640 x 480 window, then the viewport of
+  // the picture: the same aspect at any size, the bars left as cleared (black).
   ReSizeGLScene(kFrameWidth, kFrameHeight);
+  const PictureRect picture = PictureIn(width, height);
+  glViewport(picture.x, picture.y, picture.width, picture.height);
   InitGL();
   BuildFont();
-  if (!ShowLoadAll()) {
+  const bool loaded = ShowLoadAll();
+  std::fputc('\n', stdout);  // ends the loader's line of dots
+  if (!loaded) {
     std::fprintf(stderr, "trailer-tool: the show's data could not be loaded\n");
     return false;
   }
+  Started = {true, width, height, samples};
   // Every run of the show has drawn the title scene's frames before any later
   // moment, and the scenes leave texturing and blending off behind them; the
   // closing lines and fade rely on that. Draw its first frame once, so that a

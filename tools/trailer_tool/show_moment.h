@@ -1,6 +1,6 @@
-// Rendering the show's frames headless: a 640 x 480 context with the window's
-// GL state and font, every scene loaded, and the stream position and demo
-// clock pinned to the moment wanted.
+// Rendering the show's frames headless: a context with the window's GL state
+// and font, every scene loaded, and the stream position and demo clock pinned
+// to the moment wanted. Sizes in pixels; main thread only.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +9,19 @@
 constexpr int kFrameWidth = 640;
 constexpr int kFrameHeight = 480;
 
-// Sets everything up once; false (after a message on stderr) when there is no
-// GL context or a scene fails to load.
-bool StartHeadlessShow();
+// Sets everything up once, for frames of width x height pixels (even sizes)
+// with `samples` per pixel (0: no multisampling). The show's 4:3 picture is
+// centred, with black bars where the size is wider or taller than 4:3; the
+// projection keeps the show's aspect exactly. A later call with the same
+// arguments does nothing; with others it fails. False (after a message on
+// stderr) when there is no GL context or a scene fails to load.
+bool StartHeadlessShow(int width = kFrameWidth, int height = kFrameHeight, int samples = 0);
+
+// Where the 4:3 picture lies in a frame of width x height pixels.
+struct PictureRect {
+  int x, y, width, height;  // pixels, from the bottom left
+};
+PictureRect PictureIn(int width, int height);
 
 // The frame ShowFrame draws at `streamBytes` with the clock at `clockMillis`,
 // as RGB rows, top row first. The frame is drawn twice, so that the state one
