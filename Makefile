@@ -1,52 +1,74 @@
-# "Velmora One, The Trailer": one-command build, run and test.
-#   make        install what is missing (Debian/Ubuntu), configure and build in build/
-#   make run    ... and start the show
-#   make test   ... and run the whole suite headless, then once more under
-#               AddressSanitizer and UndefinedBehaviorSanitizer, then the audio
-#               layer's tests under ThreadSanitizer, then the fuzzers
+# "Velmora One, The Trailer": one-command build, run, install and test.
+#   make                  install what the build needs (Debian/Ubuntu), configure and build in build/
+#   make run              ... and start the show; without a display, export it to build/trailer.mp4
+#   make install          ... and install it under PREFIX (default /usr/local)
+#   make test             ... also install the test tools, run the whole suite headless, then once more
+#                         under AddressSanitizer and UndefinedBehaviorSanitizer, then the audio
+#                         layer's tests under ThreadSanitizer, then the fuzzers
 # cmake and ctest by hand keep working: cmake -S . -B build && cmake --build build.
 
-PACKAGES := build-essential cmake pkg-config \
+BUILD_PACKAGES := build-essential cmake pkg-config \
 	libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri \
 	libmpg123-dev libmp3lame-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core libpng-dev \
-	libgtest-dev libbenchmark-dev \
-	libpulse-dev pulseaudio pulseaudio-utils \
-	xvfb xauth xdotool x11-utils openbox \
+	libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libpulse-dev
+TEST_PACKAGES := libgtest-dev libbenchmark-dev \
+	xvfb xauth xdotool x11-utils openbox imagemagick weston pulseaudio pulseaudio-utils ffmpeg \
 	clang libclang-rt-14-dev assimp-utils
 
 BUILD      := build
 ASAN_BUILD := build-asan
 TSAN_BUILD := build-tsan
 FUZZ_BUILD := build-fuzz
+PREFIX     ?= /usr/local
 JOBS       := $(shell nproc 2>/dev/null || echo 2)
-SUDO       := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
+SUDO       := $(shell [ "$$(id -u 2>/dev/null)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test test-asan test-tsan fuzz clean
+.PHONY: all deps test-deps build run install test test-asan test-tsan fuzz clean
 
 all: build
 
-deps:
-	@missing=$$(for p in $(PACKAGES); do \
-	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing missing packages:" $$missing; \
-	  $(SUDO) apt-get update && \
-	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y $$missing; \
+# Installs the missing ones of $(1) on Debian and Ubuntu; elsewhere lists them
+# and goes on with what is there.
+define install_packages
+	@if ! command -v dpkg-query >/dev/null 2>&1; then \
+	  echo "No dpkg-query here (not Debian or Ubuntu): install these or your system's equivalents yourself:"; \
+	  echo "  $(1)"; \
+	  echo "Going on with what is installed."; \
+	else \
+	  missing=$$(for p in $(1); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+	  if [ -n "$$missing" ]; then \
+	    echo "Installing missing packages:" $$missing; \
+	    $(SUDO) apt-get update && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y $$missing; \
+	  fi; \
 	fi
+endef
+
+deps:
+	$(call install_packages,$(BUILD_PACKAGES))
+
+test-deps: deps
+	$(call install_packages,$(TEST_PACKAGES))
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
-	  echo "make run: no display (DISPLAY and WAYLAND_DISPLAY are unset), so the show has nowhere to play." >&2; \
-	  echo "Run it from a desktop session, or look at frames with build/trailer-tool frame." >&2; \
-	  exit 1; \
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  cd $(BUILD) && ./trailer; \
+	else \
+	  echo "make run: no display (DISPLAY and WAYLAND_DISPLAY are unset): exporting the show to a video instead."; \
+	  $(BUILD)/trailer-tool video $(BUILD)/trailer.mp4 && \
+	  echo "The show is in $(CURDIR)/$(BUILD)/trailer.mp4"; \
 	fi
-	cd $(BUILD) && ./trailer
 
-test: build
+# The installed show finds its data in PREFIX/share/velmora-trailer from any folder.
+install: build
+	$(if $(filter-out $(HOME)/% /tmp/%,$(PREFIX)),$(SUDO)) cmake --install $(BUILD) --prefix $(PREFIX)
+
+test: test-deps build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory test-asan
 	$(MAKE) --no-print-directory test-tsan

@@ -5,15 +5,15 @@
 #include "app/window.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
+#include "platform/win_files.h"
 #include "render/text.h"
 #include "show/timeline.h"
-
-#include <chrono>
-#include <thread>
 
 static const char kWindowTitle[] = "Velmora One, The Trailer - by Quintrel";
 static const int kWindowWidth = 640;   // pixels
 static const int kWindowHeight = 480;  // pixels
+static const int kHiddenWaitMillis = 100;  // how long a minimised show sleeps between looks at the position
+static const int kFailed = 1;            // exit code after a failure box
 
 // ---------------------------------------------------------------------------
 // State
@@ -24,15 +24,38 @@ static int DEMO_BPP = 32;  // colour depth of every window created
 
 static void Fail(const char* text, const char* caption) { MessageBoxA(text, caption, MB_ICONEXCLAMATION); }
 
-int WinMain() {
-  if (!BSS_Init()) return 0;  // it has shown its own box
+// Escape held, or pressed and released since the last look.
+static bool EscapePressed() { return TakeKeyPress(VK_ESCAPE) || keys[VK_ESCAPE]; }
 
-  fullscreen = true;
+// Space: the same window goes to the other mode; where the platform refuses,
+// a new window in that mode takes the kept context.
+static bool ToggleFullscreen() {
+  if (SwitchGLWindowMode(!fullscreen, kWindowWidth, kWindowHeight)) return true;
+  KillGLWindow(GLContextFate::Keep);
+  fullscreen = !fullscreen;
+  return CreateGLWindow(kWindowTitle, kWindowWidth, kWindowHeight, DEMO_BPP, fullscreen);
+}
+
+int WinMain(const ShowOptions& options) {
+  SetShowDataFolder(options.dataFolder);
+  SetFullscreenModeSwitch(options.modeSwitch);
+  SetRenderSize(options.renderWidth, options.renderHeight);
+  BSS_SetAudioOffset(options.audioOffsetMillis);
+  const uint32_t startBytes = StartPositionBytes(options.startSeconds);
+
+  if (!BSS_Init()) return kFailed;  // it has shown its own box
+  if (startBytes && !BASS_ChannelSetPosition(BSS_Stream, startBytes)) {
+    BError();
+    BBS_Close();
+    return kFailed;
+  }
+
+  fullscreen = !options.window;
   DEMO_BPP = 32;
   if (!CreateGLWindow(kWindowTitle, kWindowWidth, kWindowHeight, DEMO_BPP, fullscreen)) {
     ShowFreeAll();
     Fail("Unable to create OpenGL window!", "Error");
-    return 0;
+    return kFailed;
   }
 
   BuildFont();  // before the loading screen, which needs it
@@ -41,14 +64,14 @@ int WinMain() {
     ShowFreeAll();
     KillGLWindow();
     Fail("Demo Init error...", "Ups!");
-    return 0;
+    return kFailed;
   }
 
   if (!BASS_StreamPlay(BSS_Stream, 0, 4)) {
     ShowFreeAll();
     BBS_Close();
     Fail("Unable to Play sound module!", "Bass error");
-    return 0;
+    return kFailed;
   }
   // The loading screen stays until the music is heard (a sleeping sound
   // server takes up to two seconds); the window keeps answering meanwhile,
@@ -58,15 +81,16 @@ int WinMain() {
     if (PeekMessageA(&msg)) {
       if (msg.message == WM_QUIT) done = 1;
       else WndProc(msg.message, msg.wParam, msg.lParam);
-    } else if (keys[VK_ESCAPE]) {
+    } else if (EscapePressed()) {
       done = 1;
     } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      WaitMessage(1);
     }
   }
-  // The clock's zero is the moment the first frame was heard.
+  // The clock's zero is the moment the first frame was heard; a show started
+  // partway reads the clock the whole show reads there.
   TimerInit();
-  TimerAdvance(float(StreamPosition() - playedFrom) / 88.2f);
+  TimerAdvance(StartClockMillis(startBytes) + float(StreamPosition() - playedFrom) / 88.2f);
 
   while (!done) {
     if (PeekMessageA(&msg)) {
@@ -77,23 +101,28 @@ int WinMain() {
       continue;
     }
 
-    // No frame is drawn while minimised, but Escape still ends the show.
-    if ((active && !ShowFrame()) || keys[VK_ESCAPE]) {
+    // Minimised or hidden: no frames, a sleep in the event wait, and the
+    // music plays on; the end of the show still ends it.
+    if (!active) {
+      if (StreamPosition() >= kShowEnd || EscapePressed()) done = 1;
+      else WaitMessage(kHiddenWaitMillis);
+      continue;
+    }
+
+    FollowDrawableSize();
+    if (!ShowFrame() || EscapePressed()) {
       done = 1;
       continue;
     }
     SwapBuffers(hMainWindow);
 
-    if (keys[VK_SPACE]) {
-      keys[VK_SPACE] = false;  // one press, one switch
+    if (TakeKeyPress(VK_SPACE)) {  // one press, one switch, however long it is held
       // The context is kept, so textures and the font survive the switch.
-      KillGLWindow(GLContextFate::Keep);
-      fullscreen = !fullscreen;
-      if (!CreateGLWindow(kWindowTitle, kWindowWidth, kWindowHeight, DEMO_BPP, fullscreen)) {
+      if (!ToggleFullscreen()) {
         ShowFreeAll();
         BBS_Close();
         Fail("Unable to refresh OpenGL window!", "Error");
-        return 0;
+        return kFailed;
       }
     }
   }
@@ -102,6 +131,7 @@ int WinMain() {
   KillFont();
   BBS_Close();
   KillGLWindow();
-  // Linux messages carry no exit code: a finished or quit show exits with 0.
-  return 0;
+  // The end, Escape and a close all exit with 0; a box shown on the way
+  // (a texture that failed to load, a failed release) makes it 1.
+  return MessageBoxShownCount() > 0 ? kFailed : 0;
 }

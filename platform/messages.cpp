@@ -6,6 +6,9 @@
 
 // Messages posted by the show itself (WM_QUIT), taken before SDL's events.
 static std::deque<MSG> PostedMessages;
+static uint32_t MessageWindowId = 0;  // the show window's SDL ID; 0 while there is none
+
+void SetMessageWindow(uint32_t windowId) { MessageWindowId = windowId; }
 
 int VirtualKeyFromSDL(int32_t key) {
   switch (key) {
@@ -38,6 +41,9 @@ bool MessageFromSDLEvent(const SDL_Event& event, MSG* msg) {
       return true;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
+      if (event.key.repeat) return false;  // a held key: one press, one key-down
+      // Keys go to the window with the focus; 0 when none has it.
+      if (event.key.windowID != 0 && event.key.windowID != MessageWindowId) return false;
       const int vk = VirtualKeyFromSDL(event.key.keysym.sym);
       if (vk < 0) return false;
       msg->message = event.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP;
@@ -45,15 +51,18 @@ bool MessageFromSDLEvent(const SDL_Event& event, MSG* msg) {
       return true;
     }
     case SDL_WINDOWEVENT:
+      if (event.window.windowID != MessageWindowId) return false;  // a window destroyed since
       switch (event.window.event) {
         case SDL_WINDOWEVENT_CLOSE:
           msg->message = WM_CLOSE;
           return true;
         case SDL_WINDOWEVENT_MINIMIZED:
+        case SDL_WINDOWEVENT_HIDDEN:
           msg->message = WM_ACTIVATE;
           msg->wParam = uint64_t(1) << 16;  // minimised flag in the high word
           return true;
         case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
         case SDL_WINDOWEVENT_SHOWN:
           msg->message = WM_ACTIVATE;
           msg->wParam = 1;  // WA_ACTIVE, not minimised
@@ -82,6 +91,15 @@ bool PeekMessageA(MSG* msg) {
     if (MessageFromSDLEvent(event, msg)) return true;
   }
   return false;
+}
+
+void WaitMessage(int milliseconds) {
+  if (!PostedMessages.empty()) return;
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) {
+    SDL_Delay(Uint32(milliseconds > 0 ? milliseconds : 0));
+    return;
+  }
+  SDL_WaitEventTimeout(nullptr, milliseconds);  // null: the event stays queued
 }
 
 void PostQuitMessage(int exitCode) {

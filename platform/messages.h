@@ -2,7 +2,10 @@
 //
 // SDL events are translated into the few window messages the show's window
 // procedure handles, with Win32's codes and parameter layout, so that the main
-// loop and the window procedure read as they would on Windows.
+// loop and the window procedure read as they would on Windows. Only the events
+// of the show's current window count: those of a window destroyed since, still
+// queued, are dropped, and so are a held key's auto-repeats (one press, one
+// key-down). Main thread only.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +17,8 @@ struct MSG {
 };
 
 enum : unsigned {
-  WM_SIZE = 0x0005,        // lParam: client width in the low word, height in the high word
-  WM_ACTIVATE = 0x0006,    // wParam: high word nonzero while minimised
+  WM_SIZE = 0x0005,        // lParam: client width in the low word, height in the high word (pixels)
+  WM_ACTIVATE = 0x0006,    // wParam: high word nonzero while minimised or hidden
   WM_CLOSE = 0x0010,
   WM_QUIT = 0x0012,        // wParam: the exit code given to PostQuitMessage
   WM_KEYDOWN = 0x0100,     // wParam: virtual-key code
@@ -32,6 +35,13 @@ int VirtualKeyFromSDL(int32_t sdlKeycode);
 // Takes one message off the queue into *msg (PeekMessage with PM_REMOVE).
 // Returns false when the queue is empty. Pumps SDL's events when needed.
 bool PeekMessageA(MSG* msg);
+
+// Sleeps until an event arrives or `milliseconds` pass, leaving the event
+// queued. For a loop that has nothing to draw.
+void WaitMessage(int milliseconds);
+
+// The SDL window ID whose events become messages; 0 while there is none.
+void SetMessageWindow(uint32_t windowId);
 
 // Queues WM_QUIT with `exitCode` as its wParam.
 void PostQuitMessage(int exitCode);

@@ -11,7 +11,10 @@ static struct {
   bool recording = false;        // true: log boxes instead of showing them
   int questionAnswer = IDNO;     // what a recorded question answers
   std::vector<RecordedBox> log;  // boxes seen while recording, oldest first
+  int shown = 0;                 // boxes other than questions, recorded or not
 } Boxes;
+
+int MessageBoxShownCount() { return Boxes.shown; }
 
 void MessageBoxStartRecording(int questionAnswer) {
   Boxes.recording = true;
@@ -33,6 +36,7 @@ static Uint32 SdlFlagsFor(unsigned style) {
 
 int MessageBoxA(const char* text, const char* caption, unsigned style) {
   const bool question = (style & 0xF) == MB_YESNO;
+  if (!question) ++Boxes.shown;
   if (Boxes.recording) {
     Boxes.log.push_back({text ? text : "", caption ? caption : "", style});
     return question ? Boxes.questionAnswer : IDOK;

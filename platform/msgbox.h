@@ -32,6 +32,10 @@ enum : int { IDOK = 1, IDYES = 6, IDNO = 7 };
 // IDYES or IDNO for an MB_YESNO question.
 int MessageBoxA(const char* text, const char* caption, unsigned style);
 
+// How many boxes other than questions this process has shown (or recorded):
+// each reports a failure, so the exit status can tell one happened.
+int MessageBoxShownCount();
+
 // Test support: while recording, boxes are appended to the log and never shown;
 // an MB_YESNO question answers `questionAnswer`. Starting clears the log.
 // MessageBoxLog returns the live log: its entries move when a box is added.

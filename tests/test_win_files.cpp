@@ -1,13 +1,9 @@
 // Opening the show's files by their Windows names: separators, case, the exact
-// spelling first, and the executable's folder after the working directory.
+// spelling first, files apart from folders, and one data folder for all.
 #include "platform/win_files.h"
 #include "tests/support/gl_test.h"
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 static std::string ReadAll(FILE* file) {
@@ -57,28 +53,43 @@ TEST(WinFiles, MissingNamesOpenNothing) {
   EXPECT_FALSE(ResolveShowFile("Data\\c.tga", &path));
 }
 
-TEST(WinFiles, FallsBackToTheExecutablesFolder) {
-  // A folder beside the test executable, unique to this process.
-  const std::filesystem::path exeFolder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
-  const std::string folderName = "WinFilesTest" + std::to_string(getpid());
-  const std::filesystem::path beside = exeFolder / folderName;
-  std::filesystem::create_directories(beside);
-  std::ofstream(beside / "Shared.TXT") << "beside";
-  struct Remove {
-    std::filesystem::path path;
-    ~Remove() { std::filesystem::remove_all(path); }
-  } removeLater{beside};
+TEST(WinFiles, CaseOnlyTwinsResolveTheSameWayEveryTime) {
+  ScratchDir dir;
+  dir.Write("Data/MANO1.TGA", Bytes("upper"));
+  dir.Write("Data/mano1.tga", Bytes("lower"));
+  std::string path;
+  ASSERT_TRUE(ResolveShowFile("Data\\Mano1.Tga", &path));
+  EXPECT_EQ(path, "Data/MANO1.TGA");  // byte order, not the folder's listing order
+}
 
-  {
-    ScratchDir dir;  // the working directory has no such folder
-    FILE* file = OpenShowFile((folderName + "\\shared.txt").c_str(), "rb");
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(ReadAll(file), "beside");
+TEST(WinFiles, AFolderIsNotAFileNorAFileAFolder) {
+  ScratchDir dir;
+  dir.Write("data", Bytes("a file named like the folder"));
+  dir.Write("DATA/castle1.3ds/inside", Bytes("x"));  // a folder named like a model
+  dir.Write("DATA/CASTLE1.3DS", Bytes("model"));
+  std::string path;
+  ASSERT_TRUE(ResolveShowFile("Data\\castle1.3ds", &path));
+  EXPECT_EQ(path, "DATA/CASTLE1.3DS");
+  EXPECT_FALSE(ResolveShowFile("Data\\", &path));
+}
 
-    // The working directory comes first.
-    dir.Write(folderName + "/shared.txt", Bytes("here"));
-    file = OpenShowFile((folderName + "\\Shared.txt").c_str(), "rb");
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(ReadAll(file), "here");
-  }
+TEST(WinFiles, TakesEverythingFromTheFirstFolderHoldingData) {
+  ScratchDir dir;  // the working directory holds a soundtrack and Data
+  dir.Write("TrailerLOW.mp3", Bytes("here"));
+  dir.Write("Data/a.tga", Bytes("here"));
+  dir.Write("given/trailerlow.MP3", Bytes("given"));  // the given folder holds only a soundtrack
+  dir.Write("empty/readme", Bytes("no data"));
+
+  SetShowDataFolder(dir.Path() + "/empty");  // holds no data: not taken
+  EXPECT_EQ(ShowDataFolder(), "");
+  SetShowDataFolder(dir.Path() + "/given");
+  EXPECT_EQ(ShowDataFolder(), dir.Path() + "/given/");
+  FILE* file = OpenShowFile("TrailerLOW.mp3", "rb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(ReadAll(file), "given");
+  EXPECT_EQ(OpenShowFile("Data\\a.tga", "rb"), nullptr) << "never a mix of two folders";
+  SetShowDataFolder("");
+  file = OpenShowFile("Data\\a.tga", "rb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(ReadAll(file), "here");
 }

@@ -11,6 +11,7 @@
 #include <SDL.h>
 
 #include <cmath>
+#include <vector>
 
 // ---------------------------------------------------------------------------
 // Window procedure and messages
@@ -23,6 +24,15 @@ TEST(WindowProcedure, KeysFollowKeyDownAndUp) {
   WndProc(WM_KEYDOWN, 256, 0);  // outside the table: ignored, not written
   WndProc(WM_KEYDOWN, ~uint64_t(0), 0);
   for (bool key : keys) EXPECT_FALSE(key);
+}
+
+TEST(WindowProcedure, APressShorterThanAFrameIsTakenOnce) {
+  WndProc(WM_KEYDOWN, VK_SPACE, 0);
+  WndProc(WM_KEYUP, VK_SPACE, 0);  // released before the loop looked
+  EXPECT_TRUE(TakeKeyPress(VK_SPACE));
+  EXPECT_FALSE(TakeKeyPress(VK_SPACE));
+  EXPECT_FALSE(TakeKeyPress(VK_ESCAPE));
+  EXPECT_FALSE(TakeKeyPress(256));
 }
 
 TEST(WindowProcedure, OnlyMinimisingMakesInactive) {
@@ -89,22 +99,67 @@ TEST(Messages, TranslatesWindowEvents) {
   EXPECT_FALSE(MessageFromSDLEvent(event, &msg));
 }
 
+TEST(Messages, OnePressIsOneKeyDownAndOnlyTheCurrentWindowCounts) {
+  SetMessageWindow(7);
+  SDL_Event event{};
+  MSG msg{};
+  event.type = SDL_KEYDOWN;
+  event.key.keysym.sym = SDLK_SPACE;
+  event.key.windowID = 7;
+  EXPECT_TRUE(MessageFromSDLEvent(event, &msg));
+  event.key.repeat = 1;  // the key held down
+  EXPECT_FALSE(MessageFromSDLEvent(event, &msg));
+  event.key.repeat = 0;
+  event.key.windowID = 6;  // a window destroyed since
+  EXPECT_FALSE(MessageFromSDLEvent(event, &msg));
+
+  event = SDL_Event{};
+  event.type = SDL_WINDOWEVENT;
+  event.window.event = SDL_WINDOWEVENT_MINIMIZED;
+  event.window.windowID = 6;
+  EXPECT_FALSE(MessageFromSDLEvent(event, &msg));
+  event.window.windowID = 7;
+  EXPECT_TRUE(MessageFromSDLEvent(event, &msg));
+  event.window.event = SDL_WINDOWEVENT_HIDDEN;  // hidden draws nothing either
+  ASSERT_TRUE(MessageFromSDLEvent(event, &msg));
+  EXPECT_NE((msg.wParam >> 16) & 0xFFFF, 0u);
+  SetMessageWindow(0);
+}
+
 // ---------------------------------------------------------------------------
 // Projection and baseline state
 // ---------------------------------------------------------------------------
 using WindowGL = HeadlessGL;
 
-TEST_F(WindowGL, ZeroHeightGivesAViewportOfOneRow) {
-  ReSizeGLScene(640, 0);
+static std::vector<int> Viewport() {
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
-  EXPECT_EQ(viewport[2], 640);
-  EXPECT_EQ(viewport[3], 1);
-  GLdouble projection[16];
-  glGetDoublev(GL_PROJECTION_MATRIX, projection);
-  for (double value : projection) EXPECT_TRUE(std::isfinite(value));
-  // Aspect 640 / 1: x is scaled by f / 640, with f = cot(22.5 degrees).
-  EXPECT_NEAR(projection[0], 1.0 / std::tan(M_PI / 8) / 640.0, 1e-6);
+  return {viewport[0], viewport[1], viewport[2], viewport[3]};
+}
+
+TEST_F(WindowGL, ThePictureIsFourByThreeCentredBetweenBars) {
+  const double f = 1.0 / std::tan(M_PI / 8);
+  const struct {
+    int width, height;
+    std::vector<int> viewport;
+  } cases[] = {
+      {640, 480, {0, 0, 640, 480}},        {1920, 1080, {240, 0, 1440, 1080}},
+      {3840, 2160, {480, 0, 2880, 2160}},  {800, 1000, {0, 200, 800, 600}},
+      {1366, 768, {171, 0, 1024, 768}},    {640, 0, {319, 0, 1, 1}},  // collapsed: no division by zero
+  };
+  for (const auto& c : cases) {
+    ReSizeGLScene(c.width, c.height);
+    EXPECT_EQ(Viewport(), c.viewport) << c.width << "x" << c.height;
+    GLdouble projection[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    EXPECT_NEAR(projection[0], f * 480.0 / 640.0, 1e-6) << "the aspect is always 640 / 480";
+    EXPECT_NEAR(projection[5], f, 1e-6);
+  }
+  // Without a window the picture is never rendered smaller and scaled.
+  SetRenderSize(320, 240);
+  ReSizeGLScene(1920, 1080);
+  EXPECT_EQ(Viewport(), (std::vector<int>{240, 0, 1440, 1080}));
+  SetRenderSize(0, 0);
 }
 
 TEST_F(WindowGL, ProjectionIsFortyFiveDegreesFromAlmostPointOneToHundred) {
@@ -175,7 +230,7 @@ TEST_F(RealWindow, WindowedClientAreaIsExactly640By480) {
   EXPECT_STREQ(SDL_GetWindowTitle(hMainWindow), kTitle);
   GLint depthBits = 0;
   glGetIntegerv(GL_DEPTH_BITS, &depthBits);
-  EXPECT_GE(depthBits, 16);
+  EXPECT_GE(depthBits, 24);
   EXPECT_TRUE(glIsEnabled(GL_LIGHT1));  // InitGL ran on the new context
 }
 
@@ -246,4 +301,63 @@ TEST_F(RealWindow, ASwitchStartsFromTheStateOfAFreshContext) {
   EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
   EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));  // InitGL's baseline
   EXPECT_TRUE(glIsTexture(texture));
+}
+
+TEST_F(RealWindow, AScaledPictureLeavesTheNextFrameTheStateThisOneLeft) {
+  SetRenderSize(640, 480);
+  ASSERT_TRUE(CreateGLWindow(kTitle, 1280, 960, 32, false));
+  const PictureLayout layout = CurrentPictureLayout();
+  ASSERT_EQ(layout.width, 1280);
+  ASSERT_EQ(layout.renderWidth, 640);
+  ASSERT_EQ(layout.renderHeight, 480);
+  EXPECT_EQ(Viewport(), (std::vector<int>{0, 0, 640, 480}));
+
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_FOG);
+  glDisable(GL_DEPTH_TEST);
+  glColor4f(0.25f, 0.5f, 0.75f, 0.125f);
+  glMatrixMode(GL_PROJECTION);
+  glTranslatef(1, 2, 3);
+  GLdouble projectionBefore[16], projectionAfter[16];
+  glGetDoublev(GL_PROJECTION_MATRIX, projectionBefore);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << "before";
+
+  SwapBuffers(hMainWindow);
+
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+  GLint value = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &value);
+  EXPECT_EQ(GLuint(value), texture);
+  glGetIntegerv(GL_MATRIX_MODE, &value);
+  EXPECT_EQ(value, GL_PROJECTION);
+  glGetDoublev(GL_PROJECTION_MATRIX, projectionAfter);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(projectionAfter[i], projectionBefore[i]);
+  EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+  EXPECT_TRUE(glIsEnabled(GL_FOG));
+  EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+  EXPECT_TRUE(glIsEnabled(GL_BLEND));
+  GLfloat colour[4];
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  EXPECT_FLOAT_EQ(colour[2], 0.75f);
+  EXPECT_FLOAT_EQ(colour[3], 0.125f);
+  EXPECT_EQ(Viewport(), (std::vector<int>{0, 0, 640, 480}));
+  SetRenderSize(0, 0);
+}
+
+TEST_F(RealWindow, TheViewportFollowsTheSizeTheWindowGets) {
+  ASSERT_TRUE(CreateGLWindow(kTitle, 640, 480, 32, false));
+  EXPECT_TRUE(SDL_GetWindowFlags(hMainWindow) & SDL_WINDOW_RESIZABLE);
+  SDL_SetWindowSize(hMainWindow, 1000, 500);  // no event needed
+  FollowDrawableSize();
+  int width = 0, height = 0;
+  SDL_GL_GetDrawableSize(hMainWindow, &width, &height);
+  ASSERT_EQ(width, 1000);
+  const PictureLayout layout = CurrentPictureLayout();  // the viewport, on llvmpipe drawn smaller
+  EXPECT_EQ((std::vector<int>{layout.x, layout.y, layout.width, layout.height}),
+            (std::vector<int>{166, 0, 667, 500}));
+  ASSERT_TRUE(SwitchGLWindowMode(false, 640, 480));
+  EXPECT_EQ(Viewport(), (std::vector<int>{0, 0, 640, 480}));
 }

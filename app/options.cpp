@@ -1,0 +1,108 @@
+#include "app/options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+static const double kBytesPerSecond = 88200.0;  // the stream position's rate
+static const double kLatestStart = 3600.0;      // seconds; far past the show's end
+
+static const char kUsage[] =
+    "usage: trailer [--window] [--mode-switch] [--render-size WxH] [--data DIR]\n"
+    "               [--start SECONDS] [--audio-offset MS] [--help] [--version]\n"
+    "  --window            start in a 640x480 window instead of full screen\n"
+    "  --mode-switch       full screen switches the display to the mode closest to 640x480\n"
+    "  --render-size WxH   render the picture at WxH pixels and scale it to the screen\n"
+    "  --data DIR          look for TrailerLOW.mp3 and Data in DIR first\n"
+    "  --start SECONDS     begin the show that far in\n"
+    "  --audio-offset MS   show the picture MS milliseconds later (negative: earlier)\n"
+    "  --help              print this and exit\n"
+    "  --version           print the version and exit\n"
+    "Keys: Space switches between full screen and window, Escape ends the show.\n";
+
+const char* ShowUsage() { return kUsage; }
+
+static bool ParseInt(const char* text, long low, long high, int* value) {
+  if (!*text) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long parsed = std::strtol(text, &end, 10);
+  if (errno || *end || parsed < low || parsed > high) return false;
+  *value = int(parsed);
+  return true;
+}
+
+static bool ParseSize(const char* text, int* width, int* height) {
+  const char* x = std::strchr(text, 'x');
+  if (!x) return false;
+  const std::string w(text, size_t(x - text));
+  return ParseInt(w.c_str(), 1, 16384, width) && ParseInt(x + 1, 1, 16384, height);
+}
+
+static bool ParseSeconds(const char* text, double* seconds) {
+  if (!*text) return false;
+  errno = 0;
+  char* end = nullptr;
+  const double parsed = std::strtod(text, &end);
+  if (errno || *end || !std::isfinite(parsed) || parsed < 0.0 || parsed > kLatestStart) return false;
+  *seconds = parsed;
+  return true;
+}
+
+bool ParseShowOptions(int argc, const char* const* argv, ShowOptions* options, std::string* error) {
+  *options = ShowOptions();
+  for (int i = 1; i < argc; ++i) {
+    std::string name = argv[i];
+    const char* value = nullptr;
+    const size_t equals = name.find('=');
+    if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
+      value = argv[i] + equals + 1;
+      name.resize(equals);
+    }
+    const bool takesValue =
+        name == "--render-size" || name == "--data" || name == "--start" || name == "--audio-offset";
+    if (takesValue && !value) {
+      if (i + 1 >= argc) {
+        *error = name + " needs a value";
+        return false;
+      }
+      value = argv[++i];
+    } else if (!takesValue && value) {
+      *error = name + " takes no value";
+      return false;
+    }
+
+    bool good = true;
+    if (name == "--window") {
+      options->window = true;
+    } else if (name == "--mode-switch") {
+      options->modeSwitch = true;
+    } else if (name == "--help" || name == "-h") {
+      options->help = true;
+    } else if (name == "--version") {
+      options->version = true;
+    } else if (name == "--render-size") {
+      good = ParseSize(value, &options->renderWidth, &options->renderHeight);
+    } else if (name == "--data") {
+      good = *value != '\0';
+      options->dataFolder = value;
+    } else if (name == "--start") {
+      good = ParseSeconds(value, &options->startSeconds);
+    } else if (name == "--audio-offset") {
+      good = ParseInt(value, -10000, 10000, &options->audioOffsetMillis);
+    } else {
+      *error = "unknown option " + name;
+      return false;
+    }
+    if (!good) {
+      *error = "bad value for " + name + ": '" + value + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+unsigned StartPositionBytes(double seconds) { return unsigned(std::llround(seconds * kBytesPerSecond)); }
+
+float StartClockMillis(unsigned positionBytes) { return float(positionBytes * 1000.0 / kBytesPerSecond); }
