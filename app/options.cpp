@@ -1,12 +1,14 @@
 #include "app/options.h"
 
+#include "show/timeline.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 static const double kBytesPerSecond = 88200.0;  // the stream position's rate
-static const double kLatestStart = 3600.0;      // seconds; far past the show's end
+static const double kShowSeconds = kShowEnd / kBytesPerSecond;  // a start at or past the end has nothing to show
 
 static const char kUsage[] =
     "usage: trailer [--window] [--mode-switch] [--render-size WxH] [--data DIR]\n"
@@ -15,7 +17,7 @@ static const char kUsage[] =
     "  --mode-switch       full screen switches the display to the mode closest to 640x480\n"
     "  --render-size WxH   render the picture at WxH pixels and scale it to the screen\n"
     "  --data DIR          look for TrailerLOW.mp3 and Data in DIR first\n"
-    "  --start SECONDS     begin the show that far in\n"
+    "  --start SECONDS     begin the show that far in (0 to 133.2)\n"
     "  --audio-offset MS   show the picture MS milliseconds later (negative: earlier)\n"
     "  --help              print this and exit\n"
     "  --version           print the version and exit\n"
@@ -45,7 +47,7 @@ static bool ParseSeconds(const char* text, double* seconds) {
   errno = 0;
   char* end = nullptr;
   const double parsed = std::strtod(text, &end);
-  if (errno || *end || !std::isfinite(parsed) || parsed < 0.0 || parsed > kLatestStart) return false;
+  if (errno || *end || !std::isfinite(parsed) || parsed < 0.0 || parsed >= kShowSeconds) return false;
   *seconds = parsed;
   return true;
 }
