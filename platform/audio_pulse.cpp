@@ -138,8 +138,8 @@ static int Open(int rate, const AudioOutputCallbacks* callbacks, bool* clockPace
     ok = pa_context_connect(Pulse.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 && WaitContext();
   }
   if (ok) {
-    const pa_sample_spec spec = {PA_SAMPLE_S16NE, uint32_t(rate), 2};
-    Pulse.stream = pa_stream_new(Pulse.context, "Soundtrack", &spec, nullptr);
+    const pa_sample_spec format = {PA_SAMPLE_S16NE, uint32_t(rate), 2};
+    Pulse.stream = pa_stream_new(Pulse.context, "Soundtrack", &format, nullptr);
     ok = Pulse.stream != nullptr;
   }
   if (ok) {

@@ -88,8 +88,8 @@ bool LoopbackStart(int rate) {
     if (ok) pa_threaded_mainloop_wait(Rec.loop);
   }
   if (ok) {
-    const pa_sample_spec spec = {PA_SAMPLE_S16NE, uint32_t(rate), 2};
-    Rec.stream = pa_stream_new(Rec.context, "Monitor", &spec, nullptr);
+    const pa_sample_spec format = {PA_SAMPLE_S16NE, uint32_t(rate), 2};
+    Rec.stream = pa_stream_new(Rec.context, "Monitor", &format, nullptr);
     ok = Rec.stream != nullptr;
   }
   if (ok) {
