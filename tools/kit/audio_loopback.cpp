@@ -16,21 +16,64 @@ double TimedSound::NanosAt(double frame) const {
   return double(anchor.nanos) + (frame - double(anchor.frame)) * 1e9 / rate;
 }
 
+double TimedSound::FrameAt(double nanos) const {
+  if (anchors.empty() || rate <= 0) return 0.0;
+  auto after = std::upper_bound(anchors.begin(), anchors.end(), nanos,
+                                [](double t, const Anchor& anchor) { return t < double(anchor.nanos); });
+  const Anchor& anchor = after == anchors.begin() ? anchors.front() : *(after - 1);
+  const double frame = double(anchor.frame) + (nanos - double(anchor.nanos)) * rate / 1e9;
+  // While the sound held, the frame stays where it held.
+  return after == anchors.end() || after == anchors.begin() ? frame : std::min(frame, double(after->frame));
+}
+
+// Anchors along the line through reports [first, end): at the run's first
+// frame and every second after it, up to `until`.
+static void AnchorRun(const std::vector<TimedSound::Anchor>& reports, size_t first, size_t end, int rate,
+                      int64_t until, std::vector<TimedSound::Anchor>* anchors) {
+  const TimedSound::Anchor& origin = reports[first];
+  double slope = 1e9 / rate;  // nanos per frame
+  double sx = 0, sy = 0, sxx = 0, sxy = 0;
+  const double n = double(end - first);
+  for (size_t i = first; i < end; ++i) {
+    const double x = double(reports[i].frame - origin.frame), y = double(reports[i].nanos - origin.nanos);
+    sx += x, sy += y, sxx += x * x, sxy += x * y;
+  }
+  // Shorter runs keep the nominal rate: a few reports would tilt the line.
+  const double denominator = n * sxx - sx * sx;
+  if (reports[end - 1].frame - origin.frame >= rate && denominator > 0) slope = (n * sxy - sx * sy) / denominator;
+  const double meanX = sx / n, meanY = sy / n;
+  for (int64_t frame = origin.frame; frame == origin.frame || frame < until; frame += rate)
+    anchors->push_back(
+        {frame, origin.nanos + int64_t(std::llround(meanY + slope * (double(frame - origin.frame) - meanX)))});
+}
+
+std::vector<TimedSound::Anchor> AnchorsFromReports(const std::vector<TimedSound::Anchor>& reports, int rate,
+                                                   int64_t frames) {
+  std::vector<TimedSound::Anchor> anchors;
+  if (rate <= 0) return anchors;
+  const double nanosPerFrame = 1e9 / rate;
+  size_t first = 0;
+  for (size_t i = 1; i <= reports.size(); ++i) {
+    if (i < reports.size()) {
+      const double expected = nanosPerFrame * double(reports[i].frame - reports[i - 1].frame);
+      if (std::fabs(double(reports[i].nanos - reports[i - 1].nanos) - expected) <= 1e6) continue;
+    }
+    AnchorRun(reports, first, i, rate, i < reports.size() ? reports[i].frame : frames + 1, &anchors);
+    first = i;
+  }
+  return anchors;
+}
+
 // ---------------------------------------------------------------------------
 // Recording
 // ---------------------------------------------------------------------------
-struct Report {
-  int64_t frame;  // stream frame being captured ...
-  int64_t nanos;  // ... at this moment
-};
-
 static struct {
   pa_threaded_mainloop* loop = nullptr;
   pa_context* context = nullptr;
   pa_stream* stream = nullptr;
   int rate = 0;
   std::vector<int16_t> stereo;   // loop thread while recording
-  std::vector<Report> reports;   // loop thread while recording
+  std::vector<TimedSound::Anchor> reports;  // frame being captured at a moment; loop thread while recording
 } Rec;
 
 static void Signal(void*) { pa_threaded_mainloop_signal(Rec.loop, 0); }
@@ -51,9 +94,18 @@ static void Read(pa_stream* stream, size_t, void*) {
     }
     pa_stream_drop(stream);
   }
+  // A report read across a preemption would say the wrong moment.
   pa_usec_t usec = 0;
-  if (pa_stream_get_time(stream, &usec) == 0)
-    Rec.reports.push_back({int64_t(double(usec) * Rec.rate / 1e6), AudioMonotonicNanos()});
+  const int64_t before = AudioMonotonicNanos();
+  const bool timed = pa_stream_get_time(stream, &usec) == 0;
+  const int64_t after = AudioMonotonicNanos();
+  if (timed && after - before < 200000)
+    Rec.reports.push_back({int64_t(double(usec) * Rec.rate / 1e6), before + (after - before) / 2});
+  // Fresh timing for the next report: libpulse's own updates come up to 1.5 s
+  // apart, and a monitor's time holds the sink's latency as of the last one.
+  // When the show's stream lowers that latency, a stale report puts what is
+  // heard up to 50 ms early.
+  if (pa_operation* op = pa_stream_update_timing_info(stream, nullptr, nullptr)) pa_operation_unref(op);
 }
 
 static void Release() {
@@ -122,35 +174,8 @@ bool LoopbackStop(TimedSound* recording) {
   Release();
   recording->rate = Rec.rate;
   recording->stereo.swap(Rec.stereo);
-  recording->anchors.clear();
-  if (Rec.reports.empty()) return false;
-  // One line through the reports (least squares, then again without those
-  // more than a millisecond off: a late report must not move it). Its slope
-  // is the sink's rate against the monotonic clock, a few ppm off nominal.
-  std::vector<Report> kept = Rec.reports;
-  double slope = 1e9 / Rec.rate, intercept = 0;
-  for (int pass = 0; pass < 3 && kept.size() >= 2; ++pass) {
-    double sx = 0, sy = 0, sxx = 0, sxy = 0;
-    const double n = double(kept.size());
-    for (const Report& report : kept) {
-      const double x = double(report.frame), y = double(report.nanos - kept.front().nanos);
-      sx += x, sy += y, sxx += x * x, sxy += x * y;
-    }
-    const double denominator = n * sxx - sx * sx;
-    if (denominator <= 0) break;
-    slope = (n * sxy - sx * sy) / denominator;
-    intercept = double(kept.front().nanos) + (sy - slope * sx) / n;
-    std::vector<Report> close;
-    for (const Report& report : kept)
-      if (std::fabs(intercept + slope * double(report.frame) - double(report.nanos)) < 1e6) close.push_back(report);
-    if (close.size() < 2 || close.size() == kept.size()) break;
-    kept.swap(close);
-  }
-  // Anchors every second along the line.
-  const int64_t frames = int64_t(recording->stereo.size() / 2);
-  for (int64_t frame = 0; frame <= frames; frame += Rec.rate)
-    recording->anchors.push_back({frame, int64_t(intercept + slope * double(frame))});
-  return true;
+  recording->anchors = AnchorsFromReports(Rec.reports, Rec.rate, recording->Frames());
+  return !recording->anchors.empty();
 }
 
 // ---------------------------------------------------------------------------

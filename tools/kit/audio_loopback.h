@@ -11,6 +11,8 @@
 
 // Sound with the moment each frame was played: frame i of `stereo` was heard
 // at the time of the last anchor at or before i, plus (i - its frame) / rate.
+// Several anchors on one frame mean the sound held there (a stalled sink);
+// the last says when it went on.
 struct TimedSound {
   int rate = 0;
   std::vector<int16_t> stereo;  // interleaved
@@ -18,15 +20,24 @@ struct TimedSound {
     int64_t frame;
     int64_t nanos;
   };
-  std::vector<Anchor> anchors;  // by frame
+  std::vector<Anchor> anchors;  // by frame, then by time
   int64_t Frames() const { return int64_t(stereo.size() / 2); }
   double NanosAt(double frame) const;
+  // The frame being heard at `nanos`: the inverse of NanosAt.
+  double FrameAt(double nanos) const;
 };
+
+// Anchors for a recording of `frames` frames from the server's reports
+// (frame being captured, monotonic nanos), in order. The sink's clock runs
+// straight except where it stalls or skips, so the reports are cut into runs
+// wherever one lands more than a millisecond off the nominal rate from the
+// one before, and each run gets its own least-squares line.
+std::vector<TimedSound::Anchor> AnchorsFromReports(const std::vector<TimedSound::Anchor>& reports, int rate,
+                                                   int64_t frames);
 
 // Starts recording the default sink's monitor; false when no server answers.
 bool LoopbackStart(int rate);
-// Stops and hands the recording over, with one anchor fitted to every
-// report of the server (the sink's clock is the monotonic clock).
+// Stops and hands the recording over, anchored by AnchorsFromReports.
 bool LoopbackStop(TimedSound* recording);
 
 // The frame of `haystack` where `needle[from, from + count)` (frames) matches

@@ -193,12 +193,7 @@ int CmdSync(int argc, char** argv) {
     double crossNanos = 0, clock = 0;
     if (mark < startBytes || !Crossing(reads, mark, &crossNanos, &clock)) continue;
     const int64_t markFrame = int64_t(mark) * kRate / 88200;
-    // The recording's frame at the crossing: the first anchor's line will do.
-    const double guess =
-        heard.anchors.empty() ? 0.0
-                              : double(heard.anchors.front().frame) +
-                                    (crossNanos - double(heard.anchors.front().nanos)) * kRate / 1e9;
-    int64_t near = int64_t(guess) - before;
+    int64_t near = int64_t(heard.FrameAt(crossNanos)) - before;
     if (silentDriver) {
       // Frames taken are indexed by output frame; find the pull at the crossing.
       for (const TimedSound::Anchor& pull : heard.anchors)
