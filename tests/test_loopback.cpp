@@ -18,7 +18,9 @@ TEST(Loopback, AStallAtTheStartLeavesTheRestOnTheSinksOwnClock) {
            (frame >= stallFrame ? double(frame - stallFrame) * (nanosPerFrame - 1e9 / rate) : 0);
   };
   for (int64_t frame = 0; frame < stallFrame; frame += 441) reports.push_back({frame, int64_t(truth(frame))});
-  for (int64_t t = 0; t < stallNanos; t += 10000000)
+  // Reported every millisecond while it holds: a line through everything
+  // then meets the stall for certain, and so do cuts between neighbours alone.
+  for (int64_t t = 0; t < stallNanos; t += 1000000)
     reports.push_back({stallFrame, int64_t(truth(stallFrame - 1) + 1e9 / rate) + t});
   for (int64_t frame = stallFrame; frame < 13 * rate; frame += 441) reports.push_back({frame, int64_t(truth(frame))});
 

@@ -52,14 +52,17 @@ std::vector<TimedSound::Anchor> AnchorsFromReports(const std::vector<TimedSound:
   std::vector<TimedSound::Anchor> anchors;
   if (rate <= 0) return anchors;
   const double nanosPerFrame = 1e9 / rate;
-  size_t first = 0;
+  size_t first = 0, reference = 0;
   for (size_t i = 1; i <= reports.size(); ++i) {
     if (i < reports.size()) {
-      const double expected = nanosPerFrame * double(reports[i].frame - reports[i - 1].frame);
-      if (std::fabs(double(reports[i].nanos - reports[i - 1].nanos) - expected) <= 1e6) continue;
+      // Measured against a report a tenth of a second back, so that a stall
+      // shows however often it is reported, and a sink's drift does not.
+      while (reference + 1 < i && reports[i].frame - reports[reference + 1].frame >= rate / 10) ++reference;
+      const double expected = nanosPerFrame * double(reports[i].frame - reports[reference].frame);
+      if (std::fabs(double(reports[i].nanos - reports[reference].nanos) - expected) <= 500000) continue;
     }
     AnchorRun(reports, first, i, rate, i < reports.size() ? reports[i].frame : frames + 1, &anchors);
-    first = i;
+    first = reference = i;
   }
   return anchors;
 }

@@ -30,8 +30,9 @@ struct TimedSound {
 // Anchors for a recording of `frames` frames from the server's reports
 // (frame being captured, monotonic nanos), in order. The sink's clock runs
 // straight except where it stalls or skips, so the reports are cut into runs
-// wherever one lands more than a millisecond off the nominal rate from the
-// one before, and each run gets its own least-squares line.
+// wherever one lands more than half a millisecond off the nominal rate from
+// the report a tenth of a second before it, and each run gets its own
+// least-squares line.
 std::vector<TimedSound::Anchor> AnchorsFromReports(const std::vector<TimedSound::Anchor>& reports, int rate,
                                                    int64_t frames);
 
