@@ -57,11 +57,11 @@ build: deps
 
 run: build
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
-	  cd $(BUILD) && ./trailer; \
+	  cd $(BUILD) && ./velmora-trailer; \
 	else \
 	  echo "make run: no display (DISPLAY and WAYLAND_DISPLAY are unset): exporting the show to a video instead."; \
-	  $(BUILD)/trailer-tool video $(BUILD)/trailer.mp4 && \
-	  echo "The show is in $(CURDIR)/$(BUILD)/trailer.mp4"; \
+	  $(BUILD)/velmora-trailer-tool video $(BUILD)/velmora-trailer.mp4 && \
+	  echo "The show is in $(CURDIR)/$(BUILD)/velmora-trailer.mp4"; \
 	fi
 
 # The installed show finds its data in PREFIX/share/velmora-trailer from any folder.

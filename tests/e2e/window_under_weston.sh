@@ -32,7 +32,7 @@ fail() {
 }
 
 start=8  # the title scene; looked at within 25 s
-make_references "$build" $start 25 || fail "trailer-tool could not draw the reference frames"
+make_references "$build" $start 25 || fail "velmora-trailer-tool could not draw the reference frames"
 
 weston --backend=x11-backend.so --socket=trailer-wl --width=1920 --height=1080 --use-pixman \
   >"$work/weston.log" 2>&1 &
@@ -46,7 +46,7 @@ done
 xdotool mousemove 960 540  # keys go to the X window under the pointer: weston's
 
 cd "$work"
-WAYLAND_DISPLAY=trailer-wl SDL_VIDEODRIVER=wayland SDL_AUDIODRIVER=dummy "$build/trailer" --start $start >"$log" 2>&1 &
+WAYLAND_DISPLAY=trailer-wl SDL_VIDEODRIVER=wayland SDL_AUDIODRIVER=dummy "$build/velmora-trailer" --start $start >"$log" 2>&1 &
 show=$!
 
 wait_for_picture() {
