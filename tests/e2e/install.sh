@@ -11,10 +11,10 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >"$prefix/install.log" || fail "cmake --install: $(tail -3 "$prefix/install.log")"
 for file in bin/velmora-trailer bin/velmora-trailer-tool share/velmora-trailer/TrailerLOW.mp3 share/velmora-trailer/Data/Nena1.3DS \
-  share/applications/velmora-trailer.desktop share/icons/hicolor/scalable/apps/velmora-trailer.svg; do
+  share/applications/one.velmora.trailer.desktop share/icons/hicolor/scalable/apps/one.velmora.trailer.svg; do
   [ -f "$prefix/$file" ] || fail "$file was not installed"
 done
-grep -qx 'Exec=velmora-trailer' "$prefix/share/applications/velmora-trailer.desktop" || fail "the desktop entry does not start velmora-trailer"
+grep -qx 'Exec=velmora-trailer' "$prefix/share/applications/one.velmora.trailer.desktop" || fail "the desktop entry does not start velmora-trailer"
 
 cd /
 "$prefix/bin/velmora-trailer-tool" frame 7200000 "$prefix/frame.png" >/dev/null || fail "the installed velmora-trailer-tool drew no frame"
