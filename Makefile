@@ -1,7 +1,8 @@
 # "Velmora One, The Trailer": one-command build, run, install and test.
 #   make                  install what the build needs (Debian/Ubuntu), configure and build in build/
-#   make run              ... and start the show; without a display, export it to build/trailer.mp4
+#   make run              ... and start the show; without a display, export it to build/velmora-trailer.mp4
 #   make install          ... and install it under PREFIX (default /usr/local)
+#   make deb              ... and build the Debian package build/velmora-trailer_VERSION_ARCH.deb
 #   make test             ... also install the test tools, run the whole suite headless, then once more
 #                         under AddressSanitizer and UndefinedBehaviorSanitizer, then the audio
 #                         layer's tests under ThreadSanitizer, then the fuzzers
@@ -10,10 +11,12 @@
 BUILD_PACKAGES := build-essential cmake pkg-config \
 	libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri \
 	libmpg123-dev libmp3lame-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core libpng-dev \
-	libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libpulse-dev
+	libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libpulse-dev \
+	dpkg-dev file
 TEST_PACKAGES := libgtest-dev libbenchmark-dev \
 	xvfb xauth xdotool x11-utils openbox imagemagick weston pulseaudio pulseaudio-utils ffmpeg \
-	clang libclang-rt-14-dev assimp-utils
+	clang libclang-rt-14-dev assimp-utils \
+	lintian desktop-file-utils appstream man-db groff-base
 
 BUILD      := build
 ASAN_BUILD := build-asan
@@ -23,7 +26,7 @@ PREFIX     ?= /usr/local
 JOBS       := $(shell nproc 2>/dev/null || echo 2)
 SUDO       := $(shell [ "$$(id -u 2>/dev/null)" = 0 ] || echo sudo)
 
-.PHONY: all deps test-deps build run install test test-asan test-tsan fuzz clean
+.PHONY: all deps test-deps build run install deb test test-asan test-tsan fuzz clean
 
 all: build
 
@@ -57,16 +60,21 @@ build: deps
 
 run: build
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
-	  cd $(BUILD) && ./trailer; \
+	  cd $(BUILD) && ./velmora-trailer; \
 	else \
 	  echo "make run: no display (DISPLAY and WAYLAND_DISPLAY are unset): exporting the show to a video instead."; \
-	  $(BUILD)/trailer-tool video $(BUILD)/trailer.mp4 && \
-	  echo "The show is in $(CURDIR)/$(BUILD)/trailer.mp4"; \
+	  $(BUILD)/velmora-trailer-tool video $(BUILD)/velmora-trailer.mp4 && \
+	  echo "The show is in $(CURDIR)/$(BUILD)/velmora-trailer.mp4"; \
 	fi
 
 # The installed show finds its data in PREFIX/share/velmora-trailer from any folder.
 install: build
 	$(if $(filter-out $(HOME)/% /tmp/%,$(PREFIX)),$(SUDO)) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The package, with the metainfo's screenshot beside it (build/screenshot.png).
+deb: build
+	cmake --build $(BUILD) --target screenshot
+	cd $(BUILD) && cpack -G DEB
 
 test: test-deps build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
   ShowOptions options;
   std::string error;
   if (!ParseShowOptions(argc, argv, &options, &error)) {
-    std::fprintf(stderr, "trailer: %s\n%s", error.c_str(), ShowUsage());
+    std::fprintf(stderr, "velmora-trailer: %s\n%s", error.c_str(), ShowUsage());
     return 2;
   }
   if (options.help) {

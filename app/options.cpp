@@ -11,8 +11,8 @@ static const double kBytesPerSecond = 88200.0;  // the stream position's rate
 static const double kShowSeconds = kShowEnd / kBytesPerSecond;  // a start at or past the end has nothing to show
 
 static const char kUsage[] =
-    "usage: trailer [--window] [--mode-switch] [--render-size WxH] [--data DIR]\n"
-    "               [--start SECONDS] [--audio-offset MS] [--help] [--version]\n"
+    "usage: velmora-trailer [--window] [--mode-switch] [--render-size WxH] [--data DIR]\n"
+    "                       [--start SECONDS] [--audio-offset MS] [--help] [--version]\n"
     "  --window            start in a 640x480 window instead of full screen\n"
     "  --mode-switch       full screen switches the display to the mode closest to 640x480\n"
     "  --render-size WxH   render the picture at WxH pixels and scale it to the screen\n"

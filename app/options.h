@@ -1,6 +1,6 @@
 // The show's command line:
-//   trailer [--window] [--mode-switch] [--render-size WxH] [--data DIR]
-//           [--start SECONDS] [--audio-offset MS] [--help] [--version]
+//   velmora-trailer [--window] [--mode-switch] [--render-size WxH] [--data DIR]
+//                   [--start SECONDS] [--audio-offset MS] [--help] [--version]
 // Values follow their option as the next argument or after '='.
 #pragma once
 

@@ -188,6 +188,11 @@ static bool CreateWindowAndContext(const char* title, int width, int height, Uin
   return false;
 }
 
+static bool OnWayland() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver && std::strcmp(driver, "wayland") == 0;
+}
+
 bool CreateGLWindow(const char* title, int width, int height, int bits, bool fullscreenflag) {
   (void)bits;  // always 8 bits per channel
   fullscreen = fullscreenflag;
@@ -212,7 +217,13 @@ bool CreateGLWindow(const char* title, int width, int height, int bits, bool ful
 
   // Windowed, SDL sizes the client area, not the frame: it is exactly width x height.
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE;
-  if (fullscreen) flags |= ModeSwitch ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_FULLSCREEN_DESKTOP;
+  const Uint32 fullscreenFlag = ModeSwitch ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_FULLSCREEN_DESKTOP;
+  // A Wayland window cannot place itself, and one that maps full screen has
+  // no place of its own to come back to: weston puts it at the output's
+  // corner, over its panel. So it maps as a window first, placed where the
+  // compositor puts new windows, and goes full screen from there.
+  const bool placeFirst = fullscreen && OnWayland();
+  if (fullscreen && !placeFirst) flags |= fullscreenFlag;
   const bool reusingContext = ParkedContext != nullptr;
   if (reusingContext) {
     hGLContext = ParkedContext;
@@ -238,6 +249,15 @@ bool CreateGLWindow(const char* title, int width, int height, int bits, bool ful
   // up for as long as video is initialised).
   SDL_DisableScreenSaver();
   EnableVsync();
+  if (placeFirst) {
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    SDL_GL_SwapWindow(hMainWindow);  // a frame maps the window
+    if (SDL_SetWindowFullscreen(hMainWindow, fullscreenFlag) != 0) {
+      fullscreen = false;
+      SDL_ShowCursor(SDL_ENABLE);
+    }
+  }
 
   // The size the window really got, which full screen decides.
   int drawableWidth = width, drawableHeight = height;

@@ -239,7 +239,7 @@ static void GoOnByTheClock(int64_t now, const Report& report) {
   Estimate.freeReports = report.count;
   Estimate.baseFrame = Estimate.last;
   Estimate.baseNanos = now;
-  std::fprintf(stderr, "trailer: no sound heard for %s; the show goes on by the clock\n",
+  std::fprintf(stderr, "velmora-trailer: no sound heard for %s; the show goes on by the clock\n",
                Estimate.following ? "a second" : "five seconds");
   Anchor.skipFrame.store(int64_t(Estimate.last), std::memory_order_relaxed);
   Anchor.skipNanos.store(now, std::memory_order_relaxed);

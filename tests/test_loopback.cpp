@@ -1,4 +1,4 @@
-// The recorder's timing: what `trailer-tool sync` measures the show against.
+// The recorder's timing: what `velmora-trailer-tool sync` measures the show against.
 #include "tools/kit/audio_loopback.h"
 
 #include <gtest/gtest.h>

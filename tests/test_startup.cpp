@@ -73,7 +73,7 @@ TEST_F(StartUp, AGivenDataFolderIsTakenWholeEvenWithDataBesideIt) {
 // ---------------------------------------------------------------------------
 static bool Parse(std::vector<const char*> args, ShowOptions* options, std::string* error = nullptr) {
   std::string ignored;
-  args.insert(args.begin(), "trailer");
+  args.insert(args.begin(), "velmora-trailer");
   return ParseShowOptions(int(args.size()), args.data(), options, error ? error : &ignored);
 }
 

@@ -38,7 +38,7 @@ for _ in $(seq 200); do
 done
 pactl info >/dev/null 2>&1 || { echo "pulseaudio did not answer within 20 s"; exit 1; }
 
-out=$("$build/trailer-tool" sync --driver pulse --start 54 --seconds 13) || { echo "$out"; exit 1; }
+out=$("$build/velmora-trailer-tool" sync --driver pulse --start 54 --seconds 13) || { echo "$out"; exit 1; }
 echo "$out"
 echo "$out" | awk '
   /^mark / { marks++; offset = $7 + 0; clock = $10 + 0

@@ -10,17 +10,17 @@ trap 'rm -rf "$prefix"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >"$prefix/install.log" || fail "cmake --install: $(tail -3 "$prefix/install.log")"
-for file in bin/trailer bin/trailer-tool share/velmora-trailer/TrailerLOW.mp3 share/velmora-trailer/Data/Nena1.3DS \
-  share/applications/velmora-trailer.desktop share/icons/hicolor/scalable/apps/velmora-trailer.svg; do
+for file in bin/velmora-trailer bin/velmora-trailer-tool share/velmora-trailer/TrailerLOW.mp3 share/velmora-trailer/Data/Nena1.3DS \
+  share/applications/one.velmora.trailer.desktop share/icons/hicolor/scalable/apps/one.velmora.trailer.svg; do
   [ -f "$prefix/$file" ] || fail "$file was not installed"
 done
-grep -qx 'Exec=trailer' "$prefix/share/applications/velmora-trailer.desktop" || fail "the desktop entry does not start trailer"
+grep -qx 'Exec=velmora-trailer' "$prefix/share/applications/one.velmora.trailer.desktop" || fail "the desktop entry does not start velmora-trailer"
 
 cd /
-"$prefix/bin/trailer-tool" frame 7200000 "$prefix/frame.png" >/dev/null || fail "the installed trailer-tool drew no frame"
+"$prefix/bin/velmora-trailer-tool" frame 7200000 "$prefix/frame.png" >/dev/null || fail "the installed velmora-trailer-tool drew no frame"
 [ -s "$prefix/frame.png" ] || fail "no frame written"
 # The last second of the show, headless: it loads its data, plays and ends by itself.
-SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout 120 "$prefix/bin/trailer" --window --start 132 >/dev/null 2>"$prefix/err"
+SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout 120 "$prefix/bin/velmora-trailer" --window --start 132 >/dev/null 2>"$prefix/err"
 code=$?
 [ $code -eq 0 ] || fail "the installed show exited with $code: $(cat "$prefix/err")"
 echo "PASS: installed under $prefix; from / the tool drew a frame and the show played its end, exit 0"

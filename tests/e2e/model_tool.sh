@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# trailer-tool model against another program's reading of the same files:
+# velmora-trailer-tool model against another program's reading of the same files:
 # assimp writes .3ds models from .obj files, and the face count and the
 # bounds of the raw mesh positions in its dump must match what the tool
 # reports. The comparison is skipped (77) where assimp is not installed.
 # usage: model_tool.sh BUILD_DIR
 set -euo pipefail
-tool=$1/trailer-tool
+tool=$1/velmora-trailer-tool
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -69,7 +69,7 @@ for model in wedge sphere; do
     $1 == "triangles" { n = $2 }
     $1 == "bounds" { b = sprintf("%.4f %.4f %.4f %.4f %.4f %.4f", $2, $3, $4, $5, $6, $7) }
     END { print n, b }')
-  echo "$model: assimp $expected, trailer-tool $reported"
-  [ "$expected" = "$reported" ] || fail "$model: trailer-tool disagrees with assimp"
+  echo "$model: assimp $expected, velmora-trailer-tool $reported"
+  [ "$expected" = "$reported" ] || fail "$model: velmora-trailer-tool disagrees with assimp"
 done
-echo "trailer-tool model agrees with assimp"
+echo "velmora-trailer-tool model agrees with assimp"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# trailer-tool texture: writes what LoadTGA read, refuses what it refuses, and
+# velmora-trailer-tool texture: writes what LoadTGA read, refuses what it refuses, and
 # a 32-bit file gives the same picture as its 24-bit twin (alpha dropped).
 set -u
-tool="$1/trailer-tool"
+tool="$1/velmora-trailer-tool"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# trailer-tool frame: writes a 640 x 480 PNG of a moment of the show, and
+# velmora-trailer-tool frame: writes a 640 x 480 PNG of a moment of the show, and
 # refuses bad arguments with a usage line and exit code 2.
 set -u
-tool="$(cd "$1" && pwd)/trailer-tool"
+tool="$(cd "$1" && pwd)/velmora-trailer-tool"
 # The show loads its models and textures before drawing any frame.
 [ -d "$1/Data" ] || { echo "SKIP: no show data in $1/Data"; exit 77; }
 out=$(mktemp -d)

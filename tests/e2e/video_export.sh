@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# trailer-tool video: a short export is a file ffprobe reads with the right
+# velmora-trailer-tool video: a short export is a file ffprobe reads with the right
 # duration, frame count and an audio stream, and the same frames on a second
 # run; a failed or interrupted export leaves no file behind.
 set -u
-tool="$(cd "$1" && pwd)/trailer-tool"
+tool="$(cd "$1" && pwd)/velmora-trailer-tool"
 [ -d "$1/Data" ] || { echo "SKIP: no show data in $1/Data"; exit 77; }
 for t in ffprobe ffmpeg; do command -v $t >/dev/null || { echo "SKIP: $t is not installed"; exit 77; }; done
 out=$(mktemp -d)

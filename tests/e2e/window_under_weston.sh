@@ -4,7 +4,8 @@
 # show on SDL's wayland driver, driven through the real keyboard and checked
 # by screenshots: full screen shows the moment --start asked for, 4:3 and
 # centred between black bars; Space held for two seconds switches once to a
-# window on weston's desktop; one more press switches back; Escape exits 0.
+# window on weston's desktop, placed as weston places new windows, not over
+# its panel; one more press switches back; Escape exits 0.
 set -u
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -32,7 +33,7 @@ fail() {
 }
 
 start=8  # the title scene; looked at within 25 s
-make_references "$build" $start 25 || fail "trailer-tool could not draw the reference frames"
+make_references "$build" $start 25 || fail "velmora-trailer-tool could not draw the reference frames"
 
 weston --backend=x11-backend.so --socket=trailer-wl --width=1920 --height=1080 --use-pixman \
   >"$work/weston.log" 2>&1 &
@@ -46,7 +47,7 @@ done
 xdotool mousemove 960 540  # keys go to the X window under the pointer: weston's
 
 cd "$work"
-WAYLAND_DISPLAY=trailer-wl SDL_VIDEODRIVER=wayland SDL_AUDIODRIVER=dummy "$build/trailer" --start $start >"$log" 2>&1 &
+WAYLAND_DISPLAY=trailer-wl SDL_VIDEODRIVER=wayland SDL_AUDIODRIVER=dummy "$build/velmora-trailer" --start $start >"$log" 2>&1 &
 show=$!
 
 wait_for_picture() {
@@ -89,6 +90,14 @@ xdotool keyup space
 count_switches 3
 [ "$switches" -eq 1 ] && [ "$last" = window ] || fail "holding Space for 2 s switched $switches times, to '$last'"
 echo "Space held for 2 s: $switches switch, a window on weston's desktop"
+# Weston's panel across the top is whole: its left, where a window at the
+# output's corner would lie, looks as its middle does.
+import -window root "$work/window.png" 2>/dev/null
+panel_left=$(region "$work/window.png" 600x20+40+2 maxima)
+panel_middle=$(region "$work/window.png" 600x20+900+2 maxima)
+awk -v a="$panel_left" -v b="$panel_middle" 'BEGIN { exit !(a - b < 0.05 && b - a < 0.05) }' ||
+  fail "the window lies over weston's panel: its left's brightest $panel_left, its middle's $panel_middle"
+echo "the window is off weston's panel (the panel's brightest $panel_left left, $panel_middle middle)"
 
 switches=0
 xdotool key space

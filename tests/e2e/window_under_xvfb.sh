@@ -43,19 +43,19 @@ for _ in $(seq 1 100); do
   sleep 0.1
 done
 
-"$build/trailer" --bogus >"$work/out" 2>"$work/err"
+"$build/velmora-trailer" --bogus >"$work/out" 2>"$work/err"
 code=$?
-[ $code -eq 2 ] && grep -q '^usage: trailer' "$work/err" || fail "--bogus: exit $code, stderr: $(cat "$work/err")"
+[ $code -eq 2 ] && grep -q '^usage: velmora-trailer' "$work/err" || fail "--bogus: exit $code, stderr: $(cat "$work/err")"
 echo "--bogus: exit 2, the usage on stderr"
 
 # Each show below is looked at within 25 s of its start, all in the title
 # scene, which looks much the same from 8 s to 35 s.
 start=8
-make_references "$build" $start 25 || fail "trailer-tool could not draw the reference frames"
+make_references "$build" $start 25 || fail "velmora-trailer-tool could not draw the reference frames"
 cd "$work"
 
 start_show() {
-  SDL_AUDIODRIVER=dummy "$build/trailer" "$@" >"$log" 2>&1 &
+  SDL_AUDIODRIVER=dummy "$build/velmora-trailer" "$@" >"$log" 2>&1 &
   show=$!
   window=""
   for _ in $(seq 1 300); do  # xdotool's own --sync trips over windows that go away
@@ -195,8 +195,8 @@ echo "SIGTERM: exit 0"
 # Missing data: both boxes, then exit 1. The show alone in a folder with only
 # its soundtrack: that folder is its data folder, and it has no Data.
 mkdir "$work/alone"
-cp "$build/trailer" "$build/TrailerLOW.mp3" "$work/alone/"
-SDL_AUDIODRIVER=dummy "$work/alone/trailer" --window >"$log" 2>&1 &
+cp "$build/velmora-trailer" "$build/TrailerLOW.mp3" "$work/alone/"
+SDL_AUDIODRIVER=dummy "$work/alone/velmora-trailer" --window >"$log" 2>&1 &
 show=$!
 boxes=""
 for _ in $(seq 1 300); do

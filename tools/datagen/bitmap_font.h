@@ -1,6 +1,6 @@
 // A tiny 5 x 7 bitmap font of our own: capitals (small letters are drawn as
 // capitals), digits and a little punctuation. Header-only, so that the data
-// generator and trailer-tool's contact sheet share it.
+// generator and velmora-trailer-tool's contact sheet share it.
 #pragma once
 
 #include <cctype>

@@ -135,7 +135,7 @@ bool LoopbackStart(int rate) {
     return false;
   }
   pa_threaded_mainloop_lock(Rec.loop);
-  Rec.context = pa_context_new(pa_threaded_mainloop_get_api(Rec.loop), "trailer-tool sync");
+  Rec.context = pa_context_new(pa_threaded_mainloop_get_api(Rec.loop), "velmora-trailer-tool sync");
   bool ok = Rec.context && pa_context_connect(Rec.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
   if (ok) pa_context_set_state_callback(Rec.context, ContextState, nullptr);
   while (ok && pa_context_get_state(Rec.context) != PA_CONTEXT_READY) {

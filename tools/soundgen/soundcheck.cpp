@@ -4,7 +4,7 @@
 //   soundcheck picture FILE.mp3 OUT.png [FROM TO]
 //                                       envelope and spectrogram, marks in red
 //
-// How the audio layer keeps time with what is heard: trailer-tool sync.
+// How the audio layer keeps time with what is heard: velmora-trailer-tool sync.
 #include "tools/kit/png_file.h"
 #include "tools/soundgen/mp3_decode.h"
 

@@ -1,4 +1,4 @@
-// trailer-tool bench [--frames N] [--csv]: how long the show's frames take
+// velmora-trailer-tool bench [--frames N] [--csv]: how long the show's frames take
 // headless at 640 x 480, scene by scene, and how fast it exports.
 //
 // Every scene's window is cut into N evenly spaced positions (default 120);
@@ -105,8 +105,9 @@ static Row Summarise(const char* name, std::vector<double> ms, double triangles,
 }
 
 static int Usage() {
-  std::fputs("usage: trailer-tool bench [--frames N] [--csv] [--no-caches]   (N frames per scene, 1 to 100000)\n",
-             stderr);
+  std::fputs(
+      "usage: velmora-trailer-tool bench [--frames N] [--csv] [--no-caches]   (N frames per scene, 1 to 100000)\n",
+      stderr);
   return 2;
 }
 
@@ -188,6 +189,6 @@ int CmdBench(int argc, char** argv) {
                   "time)\n",
                   exportFps, exported.frames, exportFps / 60.0);
   }
-  if (!exportOk) std::fprintf(stderr, "trailer-tool: the export part of the bench failed\n");
+  if (!exportOk) std::fprintf(stderr, "velmora-trailer-tool: the export part of the bench failed\n");
   return exportOk ? 0 : 1;
 }

@@ -1,4 +1,4 @@
-// trailer-tool frame POSITION OUT.png [--time MS]
+// velmora-trailer-tool frame POSITION OUT.png [--time MS]
 #include "tools/trailer_tool/commands.h"
 #include "tools/trailer_tool/show_moment.h"
 
@@ -11,7 +11,7 @@
 #include <cstring>
 
 static int Usage() {
-  std::fputs("usage: trailer-tool frame POSITION OUT.png [--time MS]\n", stderr);
+  std::fputs("usage: velmora-trailer-tool frame POSITION OUT.png [--time MS]\n", stderr);
   return 2;
 }
 

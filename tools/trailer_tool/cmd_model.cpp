@@ -1,4 +1,4 @@
-// trailer-tool model FILE: loads a .3ds as the show does and reports its
+// velmora-trailer-tool model FILE: loads a .3ds as the show does and reports its
 // triangle count and the bounds of their corners. No GL context is needed.
 #include "models/mesh.h"
 #include "platform/msgbox.h"
@@ -9,7 +9,7 @@
 
 int CmdModel(int argc, char** argv) {
   if (argc != 1) {
-    std::fputs("usage: trailer-tool model FILE.3ds\n", stderr);
+    std::fputs("usage: velmora-trailer-tool model FILE.3ds\n", stderr);
     return 2;
   }
   static QTL_3DObject model;  // fresh: zero triangles

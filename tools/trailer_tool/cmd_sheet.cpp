@@ -1,4 +1,4 @@
-// trailer-tool sheet OUT.png: a contact sheet of the show, one frame from
+// velmora-trailer-tool sheet OUT.png: a contact sheet of the show, one frame from
 // every phase of every scene, each labelled with its stream position, for
 // reviewing the show (and its data) at a glance.
 #include "tools/trailer_tool/commands.h"
@@ -71,7 +71,7 @@ void Label(std::vector<unsigned char>& sheet, int sheetW, int ox, int oy, const 
 
 int CmdSheet(int argc, char** argv) {
   if (argc != 1) {
-    std::fputs("usage: trailer-tool sheet OUT.png\n", stderr);
+    std::fputs("usage: velmora-trailer-tool sheet OUT.png\n", stderr);
     return 2;
   }
   if (!StartHeadlessShow()) return 1;

@@ -1,4 +1,4 @@
-// trailer-tool sync [--seconds S] [--driver NAME] [--start S]
+// velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S]
 //
 // Plays the soundtrack through the show's audio layer and measures, for every
 // mark it passes, when the mark was heard against when the position the show
@@ -87,7 +87,7 @@ int CmdSync(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--driver") && i + 1 < argc) driver = argv[++i];
     else if (!std::strcmp(argv[i], "--start") && i + 1 < argc) start = std::atof(argv[++i]);
     else {
-      std::fprintf(stderr, "usage: trailer-tool sync [--seconds S] [--driver NAME] [--start S]\n");
+      std::fprintf(stderr, "usage: velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S]\n");
       return 2;
     }
   }

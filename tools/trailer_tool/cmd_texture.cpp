@@ -1,4 +1,4 @@
-// trailer-tool texture FILE.tga OUT.png: the pixel buffer of a texture as the
+// velmora-trailer-tool texture FILE.tga OUT.png: the pixel buffer of a texture as the
 // show hands it to OpenGL, PNG row i = buffer row i (texture row t = i).
 #include "tools/trailer_tool/commands.h"
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 static int Usage() {
-  std::fputs("usage: trailer-tool texture FILE.tga OUT.png\n", stderr);
+  std::fputs("usage: velmora-trailer-tool texture FILE.tga OUT.png\n", stderr);
   return 2;
 }
 

@@ -1,4 +1,4 @@
-// trailer-tool video OUT.mp4 [--fps N] [--size WxH] [--from S] [--to S] [--msaa N]
+// velmora-trailer-tool video OUT.mp4 [--fps N] [--size WxH] [--from S] [--to S] [--msaa N]
 #include "tools/trailer_tool/commands.h"
 #include "tools/trailer_tool/video_export.h"
 
@@ -11,7 +11,7 @@
 #include <string>
 
 static int Usage() {
-  std::fputs("usage: trailer-tool video OUT.mp4 [--fps N] [--size WxH] [--from S] [--to S] [--msaa N]\n"
+  std::fputs("usage: velmora-trailer-tool video OUT.mp4 [--fps N] [--size WxH] [--from S] [--to S] [--msaa N]\n"
              "       (N 1 to 240; W and H even, 16 to 7680; S seconds of the show; --msaa samples per pixel)\n",
              stderr);
   return 2;

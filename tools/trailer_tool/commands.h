@@ -1,4 +1,4 @@
-// trailer-tool's subcommands. Each takes the arguments after its name and
+// velmora-trailer-tool's subcommands. Each takes the arguments after its name and
 // returns the process exit code: 0 done, 1 failed, 2 bad arguments.
 #pragma once
 

@@ -1,4 +1,4 @@
-// trailer-tool: renders moments of the show, textures and models headless,
+// velmora-trailer-tool: renders moments of the show, textures and models headless,
 // for reviewing the show and its data without a display or a sound card.
 #include "tools/trailer_tool/commands.h"
 
@@ -6,13 +6,13 @@
 #include <cstring>
 
 static const char kUsage[] =
-    "usage: trailer-tool frame POSITION OUT.png [--time MS]\n"
-    "       trailer-tool texture FILE.tga OUT.png\n"
-    "       trailer-tool model FILE.3ds\n"
-    "       trailer-tool sheet OUT.png\n"
-    "       trailer-tool bench [--frames N] [--csv]\n"
-    "       trailer-tool video OUT.mp4 [--fps N] [--size WxH] [--from S] [--to S] [--msaa N]\n"
-    "       trailer-tool sync [--seconds S] [--driver NAME] [--start S]\n";
+    "usage: velmora-trailer-tool frame POSITION OUT.png [--time MS]\n"
+    "       velmora-trailer-tool texture FILE.tga OUT.png\n"
+    "       velmora-trailer-tool model FILE.3ds\n"
+    "       velmora-trailer-tool sheet OUT.png\n"
+    "       velmora-trailer-tool bench [--frames N] [--csv]\n"
+    "       velmora-trailer-tool video OUT.mp4 [--fps N] [--size WxH] [--from S] [--to S] [--msaa N]\n"
+    "       velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S]\n";
 
 int main(int argc, char** argv) {
   static const struct {

@@ -31,7 +31,7 @@ PictureRect PictureIn(int width, int height) {
 bool StartHeadlessShow(int width, int height, int samples) {
   if (Started.started) {
     if (Started.width == width && Started.height == height && Started.samples == samples) return true;
-    std::fprintf(stderr, "trailer-tool: the show is already set up at another size\n");
+    std::fprintf(stderr, "velmora-trailer-tool: the show is already set up at another size\n");
     return false;
   }
   if (!HeadlessGLCreate(width, height, samples)) return false;
@@ -45,7 +45,7 @@ bool StartHeadlessShow(int width, int height, int samples) {
   const bool loaded = ShowLoadAll();
   std::fputc('\n', stdout);  // ends the loader's line of dots
   if (!loaded) {
-    std::fprintf(stderr, "trailer-tool: the show's data could not be loaded\n");
+    std::fprintf(stderr, "velmora-trailer-tool: the show's data could not be loaded\n");
     return false;
   }
   Started = {true, width, height, samples};

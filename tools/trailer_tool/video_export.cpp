@@ -98,7 +98,7 @@ static bool MakeTempFile(Output* o) {
   const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : out.substr(0, slash));
   const std::string base = slash == std::string::npos ? out : out.substr(slash + 1);
   if (base.empty()) {
-    std::fprintf(stderr, "trailer-tool: %s names a folder, not a file\n", out.c_str());
+    std::fprintf(stderr, "velmora-trailer-tool: %s names a folder, not a file\n", out.c_str());
     return false;
   }
   std::string pattern = (slash == std::string::npos ? std::string() : out.substr(0, slash + 1)) + "." + base +
@@ -107,7 +107,8 @@ static bool MakeTempFile(Output* o) {
   name.push_back('\0');
   const int fd = mkstemp(name.data());
   if (fd < 0) {
-    std::fprintf(stderr, "trailer-tool: cannot write in the folder %s: %s\n", folder.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "velmora-trailer-tool: cannot write in the folder %s: %s\n", folder.c_str(),
+                 std::strerror(errno));
     return false;
   }
   // mkstemp makes it private; the video gets the mode any new file gets.
@@ -123,7 +124,7 @@ static bool MakeTempFile(Output* o) {
 static bool Encode(Output* o, AVCodecContext* codec, AVStream* stream, AVFrame* frame) {
   int result = avcodec_send_frame(codec, frame);
   if (result < 0) {
-    std::fprintf(stderr, "trailer-tool: encoding failed: %s\n", AvError(result).c_str());
+    std::fprintf(stderr, "velmora-trailer-tool: encoding failed: %s\n", AvError(result).c_str());
     return false;
   }
   while ((result = avcodec_receive_packet(codec, o->packet)) >= 0) {
@@ -131,7 +132,8 @@ static bool Encode(Output* o, AVCodecContext* codec, AVStream* stream, AVFrame* 
     o->packet->stream_index = stream->index;
     result = av_interleaved_write_frame(o->format, o->packet);
     if (result < 0) {
-      std::fprintf(stderr, "trailer-tool: writing %s failed: %s\n", o->tempPath.c_str(), AvError(result).c_str());
+      std::fprintf(stderr, "velmora-trailer-tool: writing %s failed: %s\n", o->tempPath.c_str(),
+                   AvError(result).c_str());
       return false;
     }
   }
@@ -143,10 +145,12 @@ static const AVCodec* VideoEncoder() {
   if (const AVCodec* x264 = avcodec_find_encoder_by_name("libx264")) return x264;
   const AVCodec* mpeg4 = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
   if (mpeg4)
-    std::fprintf(stderr, "trailer-tool: this FFmpeg has no H.264 encoder (libx264); writing MPEG-4 Part 2 video "
-                         "instead\n");
+    std::fprintf(stderr,
+                 "velmora-trailer-tool: this FFmpeg has no H.264 encoder (libx264); writing MPEG-4 Part 2 video "
+                 "instead\n");
   else
-    std::fprintf(stderr, "trailer-tool: this FFmpeg has neither an H.264 (libx264) nor an MPEG-4 video encoder\n");
+    std::fprintf(stderr,
+                 "velmora-trailer-tool: this FFmpeg has neither an H.264 (libx264) nor an MPEG-4 video encoder\n");
   return mpeg4;
 }
 
@@ -181,7 +185,8 @@ static bool OpenVideo(Output* o, const VideoOptions& options) {
   const int result = avcodec_open2(c, codec, &settings);
   av_dict_free(&settings);
   if (result < 0) {
-    std::fprintf(stderr, "trailer-tool: cannot open the %s encoder: %s\n", codec->name, AvError(result).c_str());
+    std::fprintf(stderr, "velmora-trailer-tool: cannot open the %s encoder: %s\n", codec->name,
+                 AvError(result).c_str());
     return false;
   }
   avcodec_parameters_from_context(o->videoStream->codecpar, c);
@@ -202,7 +207,7 @@ static bool OpenVideo(Output* o, const VideoOptions& options) {
 static bool OpenAudio(Output* o, long rate, int channels) {
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
   if (!codec) {
-    std::fprintf(stderr, "trailer-tool: this FFmpeg has no AAC encoder\n");
+    std::fprintf(stderr, "velmora-trailer-tool: this FFmpeg has no AAC encoder\n");
     return false;
   }
   o->audioStream = avformat_new_stream(o->format, nullptr);
@@ -217,7 +222,7 @@ static bool OpenAudio(Output* o, long rate, int channels) {
   if (o->format->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   const int result = avcodec_open2(c, codec, nullptr);
   if (result < 0) {
-    std::fprintf(stderr, "trailer-tool: cannot open the AAC encoder: %s\n", AvError(result).c_str());
+    std::fprintf(stderr, "velmora-trailer-tool: cannot open the AAC encoder: %s\n", AvError(result).c_str());
     return false;
   }
   avcodec_parameters_from_context(o->audioStream->codecpar, c);
@@ -295,8 +300,8 @@ static void ShowProgress(Progress* p, long done) {
   } else {
     while (p->lastTenth < 10 && percent >= (p->lastTenth + 1) * 10) {
       ++p->lastTenth;
-      std::fprintf(stderr, "trailer-tool: %d%% (%ld of %ld frames, %.1f fps)\n", p->lastTenth * 10, done, p->total,
-                   fps);
+      std::fprintf(stderr, "velmora-trailer-tool: %d%% (%ld of %ld frames, %.1f fps)\n", p->lastTenth * 10, done,
+                   p->total, fps);
     }
   }
 }
@@ -311,7 +316,7 @@ static bool ExportInto(Output* o, const VideoOptions& options, VideoReport* repo
   int channels = 0;
   if (!ResolveShowFile(kSoundtrack, &soundtrack) || !DecodeMp3(soundtrack.c_str(), &pcm, &rate, &channels) ||
       rate <= 0 || channels <= 0) {
-    std::fprintf(stderr, "trailer-tool: cannot decode the soundtrack %s\n", kSoundtrack);
+    std::fprintf(stderr, "velmora-trailer-tool: cannot decode the soundtrack %s\n", kSoundtrack);
     return false;
   }
 
@@ -322,7 +327,7 @@ static bool ExportInto(Output* o, const VideoOptions& options, VideoReport* repo
          VideoFramePosition(options, frames) < kShowEnd)
     ++frames;
   if (frames == 0) {
-    std::fprintf(stderr, "trailer-tool: no frame between %.3f s and %.3f s of the show\n", options.from, end);
+    std::fprintf(stderr, "velmora-trailer-tool: no frame between %.3f s and %.3f s of the show\n", options.from, end);
     return false;
   }
 
@@ -331,14 +336,14 @@ static bool ExportInto(Output* o, const VideoOptions& options, VideoReport* repo
   const AVOutputFormat* container = av_guess_format(nullptr, o->finalPath.c_str(), nullptr);
   if (!container) container = av_guess_format("mp4", nullptr, nullptr);
   if (avformat_alloc_output_context2(&o->format, container, nullptr, o->tempPath.c_str()) < 0 || !o->format) {
-    std::fprintf(stderr, "trailer-tool: cannot set up the %s container\n", container ? container->name : "mp4");
+    std::fprintf(stderr, "velmora-trailer-tool: cannot set up the %s container\n", container ? container->name : "mp4");
     return false;
   }
   o->packet = av_packet_alloc();
   if (!o->packet || !OpenVideo(o, options) || !OpenAudio(o, rate, channels)) return false;
   int result = avio_open(&o->format->pb, o->tempPath.c_str(), AVIO_FLAG_WRITE);
   if (result < 0) {
-    std::fprintf(stderr, "trailer-tool: cannot write %s: %s\n", o->tempPath.c_str(), AvError(result).c_str());
+    std::fprintf(stderr, "velmora-trailer-tool: cannot write %s: %s\n", o->tempPath.c_str(), AvError(result).c_str());
     return false;
   }
   AVDictionary* muxing = nullptr;
@@ -346,7 +351,7 @@ static bool ExportInto(Output* o, const VideoOptions& options, VideoReport* repo
   result = avformat_write_header(o->format, &muxing);
   av_dict_free(&muxing);
   if (result < 0) {
-    std::fprintf(stderr, "trailer-tool: cannot start %s: %s\n", o->tempPath.c_str(), AvError(result).c_str());
+    std::fprintf(stderr, "velmora-trailer-tool: cannot start %s: %s\n", o->tempPath.c_str(), AvError(result).c_str());
     return false;
   }
   o->headerWritten = true;
@@ -401,7 +406,7 @@ static bool ExportInto(Output* o, const VideoOptions& options, VideoReport* repo
 
   result = av_write_trailer(o->format);  // with faststart: the index moved to the front
   if (result < 0) {
-    std::fprintf(stderr, "trailer-tool: cannot finish %s: %s\n", o->tempPath.c_str(), AvError(result).c_str());
+    std::fprintf(stderr, "velmora-trailer-tool: cannot finish %s: %s\n", o->tempPath.c_str(), AvError(result).c_str());
     return false;
   }
   report->frames = frames;
@@ -429,7 +434,7 @@ bool ExportVideo(const VideoOptions& options, VideoReport* report) {
   bool ok = MakeTempFile(&o) && ExportInto(&o, options, report);
   Close(&o, ok);
   if (ok && std::rename(o.tempPath.c_str(), o.finalPath.c_str()) != 0) {
-    std::fprintf(stderr, "trailer-tool: cannot rename %s to %s: %s\n", o.tempPath.c_str(), o.finalPath.c_str(),
+    std::fprintf(stderr, "velmora-trailer-tool: cannot rename %s to %s: %s\n", o.tempPath.c_str(), o.finalPath.c_str(),
                  std::strerror(errno));
     unlink(o.tempPath.c_str());
     ok = false;

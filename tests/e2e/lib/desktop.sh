@@ -1,6 +1,6 @@
 # Shared by the end-to-end desktop tests (sourced, not run): screenshots of
 # the running show checked by what they show, and the show's reference frames
-# drawn by trailer-tool. Needs ImageMagick (import, convert, compare).
+# drawn by velmora-trailer-tool. Needs ImageMagick (import, convert, compare).
 #
 # A picture is judged at 32x24 pixels (the whole composition, not the
 # details that move from one frame to the next): it shows the scene of its
@@ -31,10 +31,10 @@ make_references() {
   local build=$1 start=$2 span=$3 s
   mkdir -p "$work/ref"
   for s in $(seq 1 2 "$span"); do
-    "$build/trailer-tool" frame $(((start + s) * 88200)) "$work/ref/moment_$s.png" >/dev/null 2>&1 || return 1
+    "$build/velmora-trailer-tool" frame $(((start + s) * 88200)) "$work/ref/moment_$s.png" >/dev/null 2>&1 || return 1
   done
   for s in 65 86 100 116; do
-    "$build/trailer-tool" frame $((s * 88200)) "$work/ref/decoy_$s.png" >/dev/null 2>&1 || return 1
+    "$build/velmora-trailer-tool" frame $((s * 88200)) "$work/ref/decoy_$s.png" >/dev/null 2>&1 || return 1
   done
   "$convert" -size 640x480 xc:black "$work/ref/decoy_black.png"
   for s in "$work"/ref/*.png; do "$convert" "$s" -resize '32x24!' "$s"; done
