@@ -29,7 +29,8 @@ static void Fail(const char* text, const char* caption) { MessageBoxA(text, capt
 // Escape held, or pressed and released since the last look.
 static bool EscapePressed() { return TakeKeyPress(VK_ESCAPE) || keys[VK_ESCAPE]; }
 
-// Where the show stands while the held position is in force (TRAILER_HOLD).
+// Where the show stands while the held position is in force: for the unseen
+// first frame of a show started partway, and for TRAILER_HOLD.
 static uint32_t HeldPosition = 0;  // stream bytes
 static uint32_t ReadHeldPosition(uint32_t) { return HeldPosition; }
 
@@ -41,6 +42,17 @@ static void HoldAt(uint32_t position, float clockMillis) {
   sources.streamPosition = ReadHeldPosition;
   SetTimeSources(&sources);
   TimerHold(clockMillis);
+}
+
+// A show started past the title scene's start draws that scene's first frame
+// once, unseen: it then goes on from the GL state every run has there, not
+// from the loading's (whose last texture would colour the closing lines).
+static void CatchUpGLState(uint32_t startBytes) {
+  if (startBytes <= kShowFirstScene) return;
+  const ShowTimeSources sources = TimeSources();
+  HoldAt(kShowFirstScene, StartClockMillis(kShowFirstScene));
+  ShowFrame();
+  SetTimeSources(&sources);  // the clock starts again when the music is heard
 }
 
 // Space: the same window goes to the other mode; where the platform refuses,
@@ -82,6 +94,8 @@ int WinMain(const ShowOptions& options) {
     Fail("Demo Init error...", "Ups!");
     return kFailed;
   }
+
+  CatchUpGLState(startBytes);
 
   if (!BASS_StreamPlay(BSS_Stream, 0, 4)) {
     ShowFreeAll();
