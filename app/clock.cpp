@@ -14,6 +14,8 @@ static struct {
   uint32_t startMillis;        // timeGetTime() at start (fallback only)
   bool usePerformanceCounter;  // false: the millisecond timer is in use
   int64_t startCount;          // counter at start (performance counter only)
+  bool held;                   // TimerHold: the clock stands at heldMillis
+  float heldMillis;
 } timer;
 
 void TimerInit() {
@@ -33,6 +35,7 @@ void TimerInit() {
 }
 
 float TimerGetTime() {
+  if (timer.held) return timer.heldMillis;
   if (timer.usePerformanceCounter) {
     int64_t now = 0;
     TimeSources().counter(&now);
@@ -50,4 +53,9 @@ void TimerAdvance(float millis) {
     timer.startCount -= int64_t(double(millis) / 1000.0 * double(timer.countsPerSecond));
   else
     timer.startMillis -= uint32_t(int64_t(millis));
+}
+
+void TimerHold(float millis) {
+  timer.held = true;
+  timer.heldMillis = millis;
 }

@@ -18,3 +18,7 @@ void TimerAdvance(float millis);
 
 // Milliseconds since TimerInit, as a 32-bit float. Before TimerInit: 0.
 float TimerGetTime();
+
+// Stops the clock at `millis`: it reads exactly that until the next
+// TimerInit. For a show held at one moment (tests).
+void TimerHold(float millis);

@@ -9,6 +9,8 @@
 #include "render/text.h"
 #include "show/timeline.h"
 
+#include <cstdlib>
+
 static const char kWindowTitle[] = "Velmora One, The Trailer - by Quintrel";
 static const int kWindowWidth = 640;   // pixels
 static const int kWindowHeight = 480;  // pixels
@@ -26,6 +28,32 @@ static void Fail(const char* text, const char* caption) { MessageBoxA(text, capt
 
 // Escape held, or pressed and released since the last look.
 static bool EscapePressed() { return TakeKeyPress(VK_ESCAPE) || keys[VK_ESCAPE]; }
+
+// Where the show stands while the held position is in force: for the unseen
+// first frame of a show started partway, and for TRAILER_HOLD.
+static uint32_t HeldPosition = 0;  // stream bytes
+static uint32_t ReadHeldPosition(uint32_t) { return HeldPosition; }
+
+// The position reads `position` until the time sources are put back, the
+// clock `clockMillis` until it is started again.
+static void HoldAt(uint32_t position, float clockMillis) {
+  HeldPosition = position;
+  ShowTimeSources sources = TimeSources();
+  sources.streamPosition = ReadHeldPosition;
+  SetTimeSources(&sources);
+  TimerHold(clockMillis);
+}
+
+// A show started past the title scene's start draws that scene's first frame
+// once, unseen: it then goes on from the GL state every run has there, not
+// from the loading's (whose last texture would colour the closing lines).
+static void CatchUpGLState(uint32_t startBytes) {
+  if (startBytes <= kShowFirstScene) return;
+  const ShowTimeSources sources = TimeSources();
+  HoldAt(kShowFirstScene, StartClockMillis(kShowFirstScene));
+  ShowFrame();
+  SetTimeSources(&sources);  // the clock starts again when the music is heard
+}
 
 // Space: the same window goes to the other mode; where the platform refuses,
 // a new window in that mode takes the kept context.
@@ -67,6 +95,8 @@ int WinMain(const ShowOptions& options) {
     return kFailed;
   }
 
+  CatchUpGLState(startBytes);
+
   if (!BASS_StreamPlay(BSS_Stream, 0, 4)) {
     ShowFreeAll();
     BBS_Close();
@@ -91,6 +121,10 @@ int WinMain(const ShowOptions& options) {
   // partway reads the clock the whole show reads there.
   TimerInit();
   TimerAdvance(StartClockMillis(startBytes) + float(StreamPosition() - playedFrom) / 88.2f);
+  // TRAILER_HOLD=1 (for tests): the show stands still at its start from here
+  // on, so that the window can be compared with trailer-tool's frame of it.
+  const char* hold = std::getenv("TRAILER_HOLD");
+  if (hold && *hold) HoldAt(startBytes, StartClockMillis(startBytes));
 
   while (!done) {
     if (PeekMessageA(&msg)) {

@@ -101,12 +101,13 @@ static bool FullscreenAvailable(int width, int height, SDL_DisplayMode* mode) {
   return SDL_GetDesktopDisplayMode(0, mode) == 0;
 }
 
-// 8 bits per colour channel whatever `bits` says (16-bit colour is long gone),
+// The show's colour format whatever `bits` says (16-bit colour is long gone),
 // and the depth buffer asked for.
 static void RequestPixelFormat(int depthBits) {
-  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, kShowColourBits);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, kShowColourBits);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, kShowColourBits);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, kShowAlphaBits);
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits);
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
@@ -168,9 +169,8 @@ static void FetchFramebufferFunctions() {
 // buffer where it can be had, 16 bits otherwise. False after its box, with
 // whatever was made released.
 static bool CreateWindowAndContext(const char* title, int width, int height, Uint32 flags, bool reusingContext) {
-  const int depths[] = {24, 16};
   bool windowMade = false;
-  for (int depth : depths) {
+  for (int depth : kShowDepthBits) {
     if (reusingContext && depth != DepthBits) continue;  // the kept context's format
     RequestPixelFormat(depth);
     hMainWindow = SDL_CreateWindow(title, 0, 0, width, height, flags);

@@ -19,6 +19,14 @@ extern bool fullscreen;          // true while the window covers the display
 extern bool keys[256];           // true while the key of that virtual-key code is down
 extern bool active;              // false while the window is minimised or hidden
 
+// The pixel format every context of the show asks for, the window's and the
+// offline tool's alike, so that both draw the same pixels: 8 bits for each
+// of red, green and blue, no alpha, no stencil, and a depth buffer of at
+// least the first of these bit counts that can be had.
+constexpr int kShowColourBits = 8;
+constexpr int kShowAlphaBits = 0;
+constexpr int kShowDepthBits[] = {24, 16};
+
 // How full screen is made; set before CreateGLWindow. By default the window
 // covers its display at the display's resolution; with `modeSwitch` the
 // display is switched to the mode closest to the window's size.

@@ -29,7 +29,7 @@
 // ---------------------------------------------------------------------------
 // Marks (stream bytes; seconds at 88,200 bytes per second)
 // ---------------------------------------------------------------------------
-static const uint32_t kTitleStart = 150500;      // 1.7 s: black until here
+static const uint32_t kTitleStart = kShowFirstScene;  // 1.7 s: black until here
 static const uint32_t kHandStart = 5359744;      // 60.8 s
 static const uint32_t kCastleStart = 6338104;    // 71.9 s
 static const uint32_t kFlightStart = 8364624;    // 94.8 s

@@ -1,5 +1,6 @@
 #include "tools/kit/headless_gl.h"
 
+#include "app/window.h"
 #include "models/mesh.h"
 
 #include <EGL/egl.h>
@@ -40,6 +41,42 @@ static EGLint MostSamples(EGLDisplay display) {
   return most;
 }
 
+static EGLint Attribute(EGLDisplay display, EGLConfig config, EGLint name) {
+  EGLint value = -1;
+  return eglGetConfigAttrib(display, config, name, &value) ? value : -1;
+}
+
+// The window's pixel format (app/window.h): its colour channels exactly, for
+// EGL ranks deeper colour first and 10-bit channels round differently; its
+// alpha where offered (alpha is never drawn with, so any will do else); the
+// smallest depth buffer of at least `depthBits`, as EGL ranks them. Samples,
+// when asked for, the fewest of at least `samples`; none otherwise.
+static bool ChooseConfig(EGLDisplay display, int depthBits, int samples, EGLConfig* chosen) {
+  const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+                               EGL_RED_SIZE, kShowColourBits, EGL_GREEN_SIZE, kShowColourBits,
+                               EGL_BLUE_SIZE, kShowColourBits, EGL_DEPTH_SIZE, depthBits,
+                               EGL_SAMPLE_BUFFERS, samples > 0 ? 1 : 0, EGL_SAMPLES, samples > 0 ? samples : 0,
+                               EGL_NONE};
+  EGLConfig configs[256];
+  EGLint found = 0;
+  if (!eglChooseConfig(display, attributes, configs, 256, &found)) return false;
+  bool any = false;
+  for (EGLint i = 0; i < found && i < 256; ++i) {
+    if (Attribute(display, configs[i], EGL_RED_SIZE) != kShowColourBits ||
+        Attribute(display, configs[i], EGL_GREEN_SIZE) != kShowColourBits ||
+        Attribute(display, configs[i], EGL_BLUE_SIZE) != kShowColourBits)
+      continue;
+    if (samples == 0 && Attribute(display, configs[i], EGL_SAMPLES) > 0) continue;
+    if (!any) *chosen = configs[i];
+    any = true;
+    if (Attribute(display, configs[i], EGL_ALPHA_SIZE) == kShowAlphaBits) {
+      *chosen = configs[i];
+      return true;
+    }
+  }
+  return any;
+}
+
 bool HeadlessGLCreate(int width, int height, int samples) {
   HeadlessGLDestroy();
   Headless.display = OpenDisplay();
@@ -48,17 +85,13 @@ bool HeadlessGLCreate(int width, int height, int samples) {
     Headless.display = EGL_NO_DISPLAY;
     return false;
   }
-  // The window's format: RGBA of 8 bits each, at least 16 depth bits; the
-  // samples, when asked for, at least as many as wanted.
-  const EGLint configAttributes[] = {
-      EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-      EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
-      EGL_DEPTH_SIZE, 16, EGL_SAMPLE_BUFFERS, samples > 0 ? 1 : 0, EGL_SAMPLES, samples > 0 ? samples : 0,
-      EGL_NONE};
+  // The window falls back to a smaller depth buffer where it must; so does this.
   EGLConfig config = nullptr;
-  EGLint found = 0;
-  if (!eglBindAPI(EGL_OPENGL_API) ||
-      !eglChooseConfig(Headless.display, configAttributes, &config, 1, &found) || found < 1) {
+  bool chosen = false;
+  if (eglBindAPI(EGL_OPENGL_API))
+    for (int depthBits : kShowDepthBits)
+      if ((chosen = ChooseConfig(Headless.display, depthBits, samples, &config))) break;
+  if (!chosen) {
     if (samples > 0)
       std::fprintf(stderr, "headless GL: no OpenGL pbuffer with %d samples per pixel (at most %d here)\n", samples,
                    int(MostSamples(Headless.display)));

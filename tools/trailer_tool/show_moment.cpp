@@ -49,11 +49,9 @@ bool StartHeadlessShow(int width, int height, int samples) {
     return false;
   }
   Started = {true, width, height, samples};
-  // Every run of the show has drawn the title scene's frames before any later
-  // moment, and the scenes leave texturing and blending off behind them; the
-  // closing lines and fade rely on that. Draw its first frame once, so that a
-  // late moment is not drawn with the state the loading left.
-  RenderShowMoment(150500, ClockAtPosition(150500));
+  // A late moment is not drawn with the state the loading left, as in the
+  // show started there.
+  RenderShowMoment(kShowFirstScene, ClockAtPosition(kShowFirstScene));
   return true;
 }
 
