@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The live window and trailer-tool draw the same pixels: the show in its
+# The live window and velmora-trailer-tool draw the same pixels: the show in its
 # 640x480 window under Xvfb, held at its --start moment (TRAILER_HOLD=1),
-# screenshotted and compared pixel for pixel with `trailer-tool frame` of the
+# screenshotted and compared pixel for pixel with `velmora-trailer-tool frame` of the
 # same millisecond. Two moments: the closing lines, where the picture stands
 # still, and the castle, where it moves. Not one pixel may differ.
 # No GPU and no sound card needed.
@@ -31,10 +31,10 @@ for moment in "132.500 closing lines" "80.000 castle"; do
   seconds=${moment%% *} name=${moment#* }
   millis=$((10#${seconds/./}))
   bytes=$((millis * 882 / 10))
-  "$build/trailer-tool" frame $bytes "$work/tool.png" --time $millis >/dev/null 2>&1 ||
-    fail "trailer-tool could not draw $bytes"
+  "$build/velmora-trailer-tool" frame $bytes "$work/tool.png" --time $millis >/dev/null 2>&1 ||
+    fail "velmora-trailer-tool could not draw $bytes"
 
-  TRAILER_HOLD=1 SDL_AUDIODRIVER=dummy "$build/trailer" --window --start "$seconds" >"$work/show.log" 2>&1 &
+  TRAILER_HOLD=1 SDL_AUDIODRIVER=dummy "$build/velmora-trailer" --window --start "$seconds" >"$work/show.log" 2>&1 &
   show=$!
   window=""
   for _ in $(seq 1 300); do
@@ -59,8 +59,8 @@ for moment in "132.500 closing lines" "80.000 castle"; do
   kill "$show"
   wait "$show"
   show=""
-  [ "$differing" = 0 ] || fail "$name at ${seconds} s: $differing pixels differ from trailer-tool's frame"
-  echo "$name at ${seconds} s: the window equals trailer-tool's frame, 0 pixels differ"
+  [ "$differing" = 0 ] || fail "$name at ${seconds} s: $differing pixels differ from velmora-trailer-tool's frame"
+  echo "$name at ${seconds} s: the window equals velmora-trailer-tool's frame, 0 pixels differ"
 done
 echo PASS
 SCRIPT
