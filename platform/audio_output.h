@@ -21,6 +21,8 @@ struct AudioOutputCallbacks {
   // `capFrame` can be heard until the next report (a stalled output holds
   // there). `frame` may lie before 0 or `nanos` in the future.
   void (*heard)(int64_t frame, int64_t nanos, int64_t capFrame);
+  // The output ran dry: something handed over came too late to be heard.
+  void (*underrun)();
 };
 
 struct AudioOutput {
@@ -42,11 +44,17 @@ struct AudioOutput {
   int64_t (*now)();
 };
 
-// libpulse, when a PulseAudio (or PipeWire-pulse) server answers; the server
-// says what is being heard now, its own latency included.
+// libpulse, when a PulseAudio (or PipeWire-pulse) server answers within a
+// few seconds; the server says what is being heard now, its own latency
+// included. A server lost while playing is asked again about once a second;
+// the show goes on meanwhile.
 const AudioOutput* AudioOutputPulse();
 // SDL2's audio drivers. SDL reports no latency: one device buffer is assumed.
 const AudioOutput* AudioOutputSDL();
+// The same where libpulse found no server that answers: SDL's drivers but its
+// pulseaudio one (and disk), the first that opens; its dummy driver, silent
+// and paced by the clock, when none does.
+const AudioOutput* AudioOutputSDLFallback();
 
 // Main thread, before BASS_Init: the output to use; nullptr (the default)
 // chooses libpulse when a server answers, else SDL. SDL_AUDIODRIVER set to
