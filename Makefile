@@ -13,6 +13,7 @@ BUILD_PACKAGES := build-essential cmake pkg-config \
 	libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libpulse-dev
 TEST_PACKAGES := libgtest-dev libbenchmark-dev \
 	xvfb xauth xdotool x11-utils openbox imagemagick weston pulseaudio pulseaudio-utils ffmpeg \
+	pipewire wireplumber pipewire-pulse dbus python3 \
 	clang libclang-rt-14-dev assimp-utils
 
 BUILD      := build

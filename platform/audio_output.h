@@ -51,10 +51,15 @@ struct AudioOutput {
 const AudioOutput* AudioOutputPulse();
 // SDL2's audio drivers. SDL reports no latency: one device buffer is assumed.
 const AudioOutput* AudioOutputSDL();
+// True when the last AudioOutputPulse open found a server that took the
+// connection and never answered in time.
+bool AudioPulseServerMute();
 // The same where libpulse found no server that answers: SDL's drivers but its
 // pulseaudio one (and disk), the first that opens; its dummy driver, silent
-// and paced by the clock, when none does.
-const AudioOutput* AudioOutputSDLFallback();
+// and paced by the clock, when none does. With `serverMute` ALSA is passed
+// over too: a desktop's ALSA plays through that same server, and waits half a
+// minute for it.
+const AudioOutput* AudioOutputSDLFallback(bool serverMute);
 
 // Main thread, before BASS_Init: the output to use; nullptr (the default)
 // chooses libpulse when a server answers, else SDL. SDL_AUDIODRIVER set to

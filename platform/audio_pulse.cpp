@@ -317,3 +317,5 @@ static void Unlock() { pa_threaded_mainloop_unlock(Pulse.loop); }
 static const AudioOutput kPulseOutput = {"pulse", Open, Run, Close, Lock, Unlock, AudioMonotonicNanos};
 
 const AudioOutput* AudioOutputPulse() { return &kPulseOutput; }
+
+bool AudioPulseServerMute() { return Pulse.deadlinePassed; }

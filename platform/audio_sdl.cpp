@@ -68,6 +68,8 @@ static int Open(int rate, const AudioOutputCallbacks* callbacks, bool* clockPace
   return 3;
 }
 
+static bool AvoidAlsa = false;
+
 // SDL's drivers in its order but pulseaudio (its server did not answer us)
 // and disk (a file, not sound), then dummy: the show goes on silently.
 static int OpenFallback(int rate, const AudioOutputCallbacks* callbacks, bool* clockPaced) {
@@ -78,7 +80,7 @@ static int OpenFallback(int rate, const AudioOutputCallbacks* callbacks, bool* c
     for (int i = 0; i < count; ++i) {
       const char* name = SDL_GetAudioDriver(i);
       if (!name || (pass == 0) == !SDL_strcmp(name, "dummy") || !SDL_strcmp(name, "pulseaudio") ||
-          !SDL_strcmp(name, "disk"))
+          !SDL_strcmp(name, "disk") || (AvoidAlsa && !SDL_strcmp(name, "alsa")))
         continue;
       SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, name, SDL_HINT_OVERRIDE);
       const int code = Open(rate, callbacks, clockPaced);
@@ -109,4 +111,7 @@ const AudioOutput* AudioOutputSDL() { return &kSdlOutput; }
 
 static const AudioOutput kSdlFallbackOutput = {"sdl", OpenFallback, Run, Close, Lock, Unlock, AudioMonotonicNanos};
 
-const AudioOutput* AudioOutputSDLFallback() { return &kSdlFallbackOutput; }
+const AudioOutput* AudioOutputSDLFallback(bool serverMute) {
+  AvoidAlsa = serverMute;
+  return &kSdlFallbackOutput;
+}

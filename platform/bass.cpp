@@ -78,7 +78,8 @@ struct DeckState {
   int64_t segmentStream[2] = {0, 0};
   uint32_t segmentSkip[2] = {0, 0};
   int segments = 0;
-  int64_t heldFrames = 0;               // what the output held between pull and ear, at the latest report
+  int64_t heldFrames = 0;               // what the output will hold before the next pull is heard, at the latest report
+  int lastPull = 0;                     // frames in the latest pull
   uint32_t skipsSeen = 0;
 };
 static DeckState Deck;
@@ -154,6 +155,7 @@ static void StartSegment(int64_t streamFrame, uint32_t skip) {
 // ---------------------------------------------------------------------------
 static void Pull(int16_t* stereo, int frames) {
   const Stream& stream = Bass.stream;
+  Deck.lastPull = frames;
   if (!stream.handle || !Deck.playing) {
     std::memset(stereo, 0, size_t(frames) * 4);
     Deck.pulled += frames;
@@ -184,9 +186,10 @@ static void Pull(int16_t* stereo, int frames) {
 }
 
 static void Heard(int64_t frame, int64_t nanos, int64_t capFrame) {
-  // Up to two seconds between pull and ear is a queue; more is a server
+  // What the output holds less the pull just made: by the next pull it has
+  // played about that much. Up to two seconds is a queue; more is a server
   // that has not started playing yet.
-  const int64_t held = Deck.pulled - frame;
+  const int64_t held = Deck.pulled - Deck.lastPull - frame;
   if (held >= 0 && held <= 2 * int64_t(Bass.rate)) Deck.heldFrames = held;
   if (!Deck.playing || Deck.segments == 0) return;
   // Seqlock without fences: each field is released after the odd count, and
@@ -284,7 +287,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*) {
     code = output->open(int(freq), &kCallbacks, &clockPaced);
     if (code != BASS_OK && !sdlAsked) {
       // The server that did not answer libpulse will not answer SDL either.
-      output = AudioOutputSDLFallback();
+      output = AudioOutputSDLFallback(AudioPulseServerMute());
       code = output->open(int(freq), &kCallbacks, &clockPaced);
     }
   }

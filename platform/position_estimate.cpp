@@ -6,7 +6,8 @@
 
 static const int64_t kNanosPerSecond = 1000000000;
 static const double kSlew = 0.05;               // the line bends toward the reports by up to 5 % of speed
-static const double kRebaseSeconds = 0.020;     // reports further off than this are taken at once
+static const double kRebaseSeconds = 0.020;     // reports further ahead than this are taken at once
+static const double kWaitSeconds = 0.005;       // ... and further behind than this
 static const int64_t kSilentNanos = kNanosPerSecond;          // nothing heard this long: go on by the clock
 static const int64_t kFirstSoundNanos = 5 * kNanosPerSecond;  // ... before the first report (servers wake slowly)
 static const double kShiftStepMillis = 1.0;     // the clock moves when the time line is this far off
@@ -49,8 +50,10 @@ static double Follow(PositionEstimate* e, int64_t now, double truth, double cap,
   // A line past the cap stopped growing when it reached it.
   if (predicted > cap)
     *grewUntil = std::max(e->lastNanos, now - int64_t((predicted - cap) * double(kNanosPerSecond) / e->rate));
+  // A line ahead of the sound waits for it (a sink that held, then went on
+  // from where it held); one behind catches up by bending, unless far behind.
   const double error = truth - predicted;
-  if (std::abs(error) > kRebaseSeconds * e->rate) {
+  if (error > kRebaseSeconds * e->rate || error < -kWaitSeconds * e->rate) {
     e->baseFrame = truth;
     e->baseNanos = now;
     predicted = truth;
@@ -71,9 +74,15 @@ static double Follow(PositionEstimate* e, int64_t now, double truth, double cap,
 }
 
 static void StartFollowing(PositionEstimate* e, int64_t now, double truth) {
+  // From a free run whose line lies near what is heard, go on along the line
+  // and bend toward the sound: no jump for a near miss.
+  const bool near = e->mode == PositionEstimate::kFree &&
+                    std::abs(truth - (e->baseFrame + FramesIn(*e, now - e->baseNanos))) <= kRebaseSeconds * e->rate;
   e->mode = PositionEstimate::kFollowing;
-  e->baseFrame = truth;
-  e->baseNanos = now;
+  if (!near) {
+    e->baseFrame = truth;
+    e->baseNanos = now;
+  }
   e->advancedNanos = now;
 }
 

@@ -99,8 +99,9 @@ struct AfterFault {
 
 // Every 100 ms from `over` on: what is heard at the position's moment, and
 // the clock against the position. A sample agrees when its sound is found
-// within 5 ms and the clock is within 5 ms; the rejoin is the first that
-// agrees, and the worst figures are those of every sample from there on.
+// within 5 ms and the clock is within 5 ms; the rejoin is the first from
+// which a second of samples agree, and the worst figures are those of every
+// sample from there on.
 static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedSound& heard,
                                     const std::vector<int16_t>& reference, int64_t over, bool silentDriver) {
   AfterFault result;
@@ -132,12 +133,17 @@ static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedS
     samples.push_back(sample);
   }
   result.samples = int(samples.size());
+  auto agrees = [&samples](size_t k) {
+    return samples[k].found && std::fabs(samples[k].offset) <= 5.0 && std::fabs(samples[k].clock) <= 5.0;
+  };
   size_t rejoined = samples.size();
   for (size_t k = 0; k < samples.size(); ++k) {
-    const Sample& sample = samples[k];
-    const bool agrees = sample.found && std::fabs(sample.offset) <= 5.0 && std::fabs(sample.clock) <= 5.0;
-    if (agrees) ++result.good;
-    if (agrees && rejoined == samples.size()) rejoined = k;
+    if (agrees(k)) ++result.good;
+    // Together, and still together a second on: a passing agreement while
+    // the sink catches up is not a rejoin.
+    bool settled = true;
+    for (size_t j = k; j < samples.size() && j <= k + 10 && settled; ++j) settled = agrees(j);
+    if (settled && rejoined == samples.size()) rejoined = k;
   }
   if (rejoined == samples.size()) return result;
   result.rejoin = double(samples[rejoined].nanos - over) / 1e6;
