@@ -155,8 +155,10 @@ static bool ConnectStream() {
   const pa_sample_spec format = {PA_SAMPLE_S16NE, uint32_t(Rec.rate), 2};
   Rec.stream = pa_stream_new(Rec.context, "Monitor", &format, nullptr);
   if (!Rec.stream) return false;
-  // Large fragments: the recorder must not ask the sink for a lower
-  // latency than the show's own stream does.
+  // Small fragments: a null sink renders, and its monitor delivers, in blocks
+  // of the latency its streams ask for, and with the show's 100 ms buffer
+  // those blocks made what was heard look 20 ms late. The sink's blocks get
+  // small; the show's stream still holds its own buffer.
   pa_buffer_attr attr;
   attr.maxlength = uint32_t(-1);
   attr.tlength = attr.prebuf = attr.minreq = uint32_t(-1);
