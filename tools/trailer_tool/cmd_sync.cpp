@@ -95,6 +95,7 @@ struct AfterFault {
   double worstOffset = 0;    // ms, after the rejoin
   double worstClock = 0;
   int samples = 0, good = 0;
+  int lost = 0;              // samples after the rejoin whose sound was not found
 };
 
 // Every 100 ms from `over` on: what is heard at the position's moment, and
@@ -147,9 +148,11 @@ static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedS
   }
   if (rejoined == samples.size()) return result;
   result.rejoin = double(samples[rejoined].nanos - over) / 1e6;
-  // Sound not found after the rejoin is at least the search's span away.
+  // Sound not found after the rejoin (garbled where the output ran dry) is
+  // counted apart.
   for (size_t k = rejoined; k < samples.size(); ++k) {
-    result.worstOffset = std::max(result.worstOffset, samples[k].found ? std::fabs(samples[k].offset) : 1000.0 * span / kRate);
+    if (samples[k].found) result.worstOffset = std::max(result.worstOffset, std::fabs(samples[k].offset));
+    else ++result.lost;
     result.worstClock = std::max(result.worstClock, std::fabs(samples[k].clock));
   }
   return result;
@@ -308,8 +311,11 @@ int CmdSync(int argc, char** argv) {
       std::printf("after fault: rejoin never (%d of %d samples within 5 ms), underruns %u\n", after.good,
                   after.samples, underruns);
     else
-      std::printf("after fault: rejoin %.0f ms, offset worst %.2f ms, clock worst %.2f ms, underruns %u\n",
-                  after.rejoin, after.worstOffset, after.worstClock, underruns);
+      std::printf("after fault: rejoin %.0f ms, offset worst %.2f ms, clock worst %.2f ms, underruns %u%s\n",
+                  after.rejoin, after.worstOffset, after.worstClock, underruns,
+                  after.lost ? (" (" + std::to_string(after.lost) + " of " + std::to_string(after.samples) +
+                                " samples not found)").c_str()
+                             : "");
   }
   return 0;
 }
