@@ -104,7 +104,7 @@ run_fault() {
       if (rejoin > limit) { print name ": together again only after " rejoin " ms (limit " limit ")"; bad = 1 }
       if (offset > worst) { print name ": afterwards the sound " offset " ms off (limit " worst ")"; bad = 1 }
       if (clock > worst) { print name ": afterwards the clock " clock " ms off (limit " worst ")"; bad = 1 }
-      if ($0 ~ /samples not found/ && $(NF - 4) * 5 > $(NF - 2)) {
+      if ($0 ~ /samples not found/ && substr($(NF - 5), 2) * 5 > $(NF - 3)) {
         print name ": afterwards the sound was not found in more than a fifth of the samples"; bad = 1 } }
     END { if (!seen && !bad) { print name ": no after-fault line"; bad = 1 }
           exit bad }' "$out" || failed=1
