@@ -4,13 +4,15 @@
 # is let, four busy loops and a video export beside it. Says how often the
 # show's stream ran dry (the server's log and the show's own count) and how
 # much CPU the show took.
-#   show_under_load.sh BUILD_DIR [START_SECONDS] [SHOW_BINARY]
+#   show_under_load.sh BUILD_DIR [START_SECONDS] [SHOW_BINARY] [quiet]
 # START_SECONDS: where the show starts (0: the whole show). SHOW_BINARY: the
-# show to run (default BUILD_DIR/trailer), for comparing builds.
+# show to run (default BUILD_DIR/trailer), for comparing builds. quiet: no
+# busy loops and no export (the show's own CPU use).
 set -u
 build=$(cd "$1" && pwd)
 start=${2:-0}
 show=${3:-$build/trailer}
+load=${4:-load}
 for tool in pulseaudio pactl xvfb-run; do
   command -v "$tool" >/dev/null || { echo "needs $tool"; exit 1; }
 done
@@ -33,12 +35,14 @@ cleanup() {
 trap cleanup EXIT
 for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 
-for _ in 1 2 3 4; do
-  bash -c 'while :; do :; done' &
+if [ "$load" != quiet ]; then
+  for _ in 1 2 3 4; do
+    bash -c 'while :; do :; done' &
+    busy+=($!)
+  done
+  "$build/trailer-tool" video "$runtime/export.mp4" >/dev/null 2>&1 &
   busy+=($!)
-done
-"$build/trailer-tool" video "$runtime/export.mp4" >/dev/null 2>&1 &
-busy+=($!)
+fi
 
 cat >"$runtime/run.sh" <<'EOF'
 show=$1 start=$2 runtime=$3
