@@ -13,11 +13,14 @@
 set -u
 build=$(cd "$1" && pwd)
 mode=${2:-pulseaudio}
+# The bounds are several times what was measured here (see the report of
+# each run): they catch a show that never finds the sound again, not noise.
 seconds=16          # of soundtrack per fault
 rejoin_ms=3000      # after a stall: the sound, position and clock together again within
 restart_ms=5000     # ... after a server's restart (the retry, then a new stream wakes the sink)
-catchup_ms=6000     # ... after a stopped server: its null sink then plays the missed stretch fast
-worst_ms=15         # afterwards every sample within
+catchup_ms=7000     # ... after a stopped server: its null sink then plays the missed stretch fast
+moved_ms=10000      # ... after a move to an idle sink, whose monitor settles slowly
+worst_ms=25         # afterwards every sample within
 
 for tool in pactl; do
   command -v "$tool" >/dev/null || { echo "skip: $tool is not installed (make test-deps installs it)"; exit 77; }
@@ -176,7 +179,7 @@ start_pulseaudio || exit 1
 run_fault "sink suspended 0.3 s" "$rejoin_ms" suspend_sink 0.3
 run_fault "sink suspended 2 s" "$rejoin_ms" suspend_sink 2
 run_fault "server stopped 1.5 s" "$catchup_ms" stop_process "$server" 1.5
-run_fault "stream moved" "$rejoin_ms" move_streams
+run_fault "stream moved" "$moved_ms" move_streams
 run_fault "server restarted" "$restart_ms" restart_pulseaudio
 mute_socket
 kill "$server" 2>/dev/null
