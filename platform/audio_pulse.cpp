@@ -23,15 +23,18 @@
 
 #include <cstdio>
 
-// Server-side buffer the stream asks for. Measured with the show in a window
-// on Xvfb beside four busy loops and a video export on a two-core machine
-// that other builds kept busy too (load 10 to 13), 33 s of show: 40 ms ran
-// dry 16 to 20 times, 100 ms 5 to 13 times, 200 ms only as the show ended.
-// The position follows the server's reports whatever the buffer, so the
-// picture keeps its place in the music (the null sink's monitor, recorded in
-// small fragments, hears the marks within a millisecond or two).
+// Server-side buffer the stream asks for, and how often it asks for more. The
+// server keeps half of what is left after two requests in the sink, so only
+// two requests stand between a late thread and an underrun: the request
+// size is the margin. Measured with the show in a window on Xvfb, 33 s of it,
+// beside four busy loops and a video export on a two-core machine that other
+// builds kept busy too (load 10 to 13): 40 ms in 10 ms requests ran dry 16 to
+// 20 times, 100 ms in 10 ms 5 to 13 times, 200 ms in 10 ms twice (and twice
+// on a quiet machine), 100 ms in 25 ms and 200 ms in 40 ms never. The
+// position follows the server's reports whatever the buffer, so the picture
+// keeps its place in the music.
 static const int kTargetMillis = 200;
-static const int kRequestMillis = 10;   // the server asks for data this often
+static const int kRequestMillis = 40;
 static const int kStallMillis = 50;     // without a report, the estimate holds this far on
 static const int kOpenMillis = 2500;    // a server that has not answered by then is given up
 static const int kRetryMillis = 1000;   // a lost server is asked again this often
