@@ -135,9 +135,3 @@ double EstimateRead(PositionEstimate* e, int64_t now, const HeardReport* report)
   if (std::fabs(shift - e->clockShift) >= kShiftStepMillis) e->clockShift = shift;
   return e->last;
 }
-
-void EstimateFreeze(PositionEstimate* e, int64_t nanos, const HeardReport* report) {
-  if (!e->playing || e->frozen) return;
-  EstimateRead(e, nanos, report);
-  e->frozen = true;
-}

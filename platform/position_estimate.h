@@ -44,7 +44,7 @@ struct PositionEstimate {
   double start = 0;             // stream frame where playback starts
   bool playing = false;
   int64_t playNanos = 0;
-  bool frozen = false;          // stopped: answers stay where they were
+  bool frozen = false;          // set when stopped: answers stay where they were
   Mode mode = kWaiting;
   double baseFrame = 0;         // the line is baseFrame + rate * (now - baseNanos)
   int64_t baseNanos = 0;
@@ -63,8 +63,6 @@ struct PositionEstimate {
 // Back to before play, with playback to start at `startFrame`.
 void EstimateReset(PositionEstimate* estimate, int rate, int64_t startFrame);
 void EstimatePlay(PositionEstimate* estimate, int64_t nanos);
-// Stops: every later read answers the last position.
-void EstimateFreeze(PositionEstimate* estimate, int64_t nanos, const HeardReport* report);
 // The stream frame heard at `now`. `report` is the output's latest; nullptr
 // for an output that cannot tell what is heard (the position runs by the
 // clock from play). A new skip request shows as a new `skipSerial`.
