@@ -15,6 +15,7 @@ BUILD_PACKAGES := build-essential cmake pkg-config \
 	dpkg-dev file
 TEST_PACKAGES := libgtest-dev libbenchmark-dev \
 	xvfb xauth xdotool x11-utils openbox imagemagick weston pulseaudio pulseaudio-utils ffmpeg \
+	pipewire wireplumber pipewire-pulse dbus python3 \
 	clang libclang-rt-14-dev assimp-utils \
 	lintian desktop-file-utils appstream man-db groff-base
 

@@ -2,6 +2,7 @@
 
 #include "app/time_sources.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -16,10 +17,27 @@ static struct {
   int64_t startCount;          // counter at start (performance counter only)
   bool held;                   // TimerHold: the clock stands at heldMillis
   float heldMillis;
+  double shiftAtStart;         // the soundtrack's clock shift at start, ms
+  float lastShifted;           // the last reading once the shift has moved
 } timer;
+
+// How far the soundtrack's time line has moved since play, in ms.
+static double ClockShift() { return TimeSources().clockShift ? TimeSources().clockShift() : 0.0; }
+
+// The counters' reading moved with the soundtrack's time line. While the
+// music holds (a sleeping sink, a stalled server) the line falls behind the
+// counters and the clock holds with it rather than going back.
+static float Shifted(double millis) {
+  const double shift = ClockShift() - timer.shiftAtStart;
+  if (shift == 0.0 || timer.countsPerSecond == 0) return float(millis);  // unshifted, or not started
+  const float value = std::max(float(millis + shift), timer.lastShifted);
+  timer.lastShifted = value;
+  return value;
+}
 
 void TimerInit() {
   std::memset(&timer, 0, sizeof timer);
+  timer.shiftAtStart = ClockShift();
   if (!TimeSources().counterFrequency(&timer.countsPerSecond)) {
     timer.usePerformanceCounter = false;
     timer.startMillis = TimeSources().millisecondTimer();
@@ -40,12 +58,12 @@ float TimerGetTime() {
     int64_t now = 0;
     TimeSources().counter(&now);
     const int64_t elapsed = now - timer.startCount;
-    return float(double(elapsed) * double(timer.secondsPerCount) * 1000.0);
+    return Shifted(double(elapsed) * double(timer.secondsPerCount) * 1000.0);
   }
   // Unsigned 32-bit difference, so a wrap of the timer between start and now
   // still gives the right elapsed time.
   const uint32_t elapsed = TimeSources().millisecondTimer() - timer.startMillis;
-  return float(double(uint64_t(elapsed)) * double(timer.secondsPerCount) * 1000.0);
+  return Shifted(double(uint64_t(elapsed)) * double(timer.secondsPerCount) * 1000.0);
 }
 
 void TimerAdvance(float millis) {

@@ -4,9 +4,12 @@
 // The stream position decides what the show draws; this clock drives motion
 // inside the scenes. Both must agree: the show starts the clock once the
 // position has moved (the first frame is heard; a sleeping sound server takes
-// up to two seconds) and advances it by what was heard by then. The clock
-// prefers the performance counter and falls back to the millisecond timer
-// where there is none (app/time_sources.h). Main thread only.
+// up to two seconds) and advances it by what was heard by then. Afterwards it
+// runs on the counters, and moves by what the soundtrack's time line moves
+// when the position holds, jumps, goes on without sound or rejoins it (the
+// time sources' clockShift); it holds rather than go back. The clock prefers
+// the performance counter and falls back to the millisecond timer where there
+// is none (app/time_sources.h). Main thread only.
 #pragma once
 
 // Starts the clock at 0 ms now.

@@ -122,7 +122,7 @@ int WinMain(const ShowOptions& options) {
   TimerInit();
   TimerAdvance(StartClockMillis(startBytes) + float(StreamPosition() - playedFrom) / 88.2f);
   // TRAILER_HOLD=1 (for tests): the show stands still at its start from here
-  // on, so that the window can be compared with trailer-tool's frame of it.
+  // on, so that the window can be compared with velmora-trailer-tool's frame of it.
   const char* hold = std::getenv("TRAILER_HOLD");
   if (hold && *hold) HoldAt(startBytes, StartClockMillis(startBytes));
 

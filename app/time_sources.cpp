@@ -4,7 +4,7 @@
 #include "platform/perf_counter.h"
 
 static const ShowTimeSources kRealSources = {BASS_ChannelGetPosition, QueryPerformanceFrequency,
-                                              QueryPerformanceCounter, timeGetTime};
+                                              QueryPerformanceCounter, timeGetTime, BASS_GetClockShift};
 static ShowTimeSources Sources = kRealSources;
 
 const ShowTimeSources& TimeSources() { return Sources; }

@@ -21,6 +21,10 @@ struct ShowTimeSources {
   // The millisecond timer of the fallback clock, in milliseconds; wraps
   // around at 2^32.
   uint32_t (*millisecondTimer)();
+  // Milliseconds the soundtrack's time line has moved against the counters
+  // since play (the audio layer's BASS_GetClockShift): the demo clock moves
+  // with it. nullptr: it never moves.
+  double (*clockShift)();
 };
 
 // The table in force.

@@ -8,7 +8,9 @@
 #include <GL/glu.h>
 #include <SDL.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 // ---------------------------------------------------------------------------
 // State
@@ -534,6 +536,29 @@ static void ScalePictureUp() {
   glPopAttrib();  // the matrix mode and texture binding too
 }
 
+// Where swaps do not wait for the display (Xvfb, a driver that refused
+// vsync) frames would come as fast as the cores allow, far more than any
+// display shows, and take the cores from the sound. They are paced to the
+// display's refresh instead (60 Hz where it does not say); where swaps do
+// wait, frames already come a refresh apart and nothing sleeps.
+static uint64_t LastFrameTicks = 0;  // performance counter when the last frame was presented
+
+static void PaceFrame(SDL_Window* window) {
+  SDL_DisplayMode mode;
+  const int display = SDL_GetWindowDisplayIndex(window);
+  const int hertz = display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0
+                        ? mode.refresh_rate : 60;
+  const uint64_t frequency = SDL_GetPerformanceFrequency();
+  const uint64_t period = frequency / uint64_t(hertz);
+  uint64_t now = SDL_GetPerformanceCounter();
+  if (LastFrameTicks && now - LastFrameTicks < period * 3 / 4) {
+    const uint64_t wait = LastFrameTicks + period - now;
+    std::this_thread::sleep_for(std::chrono::nanoseconds(int64_t(double(wait) * 1e9 / double(frequency))));
+    now = SDL_GetPerformanceCounter();
+  }
+  LastFrameTicks = now;
+}
+
 void SwapBuffers(SDL_Window* window) {
   if (!window) {
     glFlush();
@@ -543,6 +568,7 @@ void SwapBuffers(SDL_Window* window) {
   if (scaled) ScalePictureUp();
   SDL_GL_SwapWindow(window);
   if (scaled) Fbo.bindFramebuffer(GL_FRAMEBUFFER, Picture.framebuffer);
+  PaceFrame(window);
 }
 
 // ---------------------------------------------------------------------------

@@ -21,6 +21,8 @@ struct AudioOutputCallbacks {
   // `capFrame` can be heard until the next report (a stalled output holds
   // there). `frame` may lie before 0 or `nanos` in the future.
   void (*heard)(int64_t frame, int64_t nanos, int64_t capFrame);
+  // The output ran dry: something handed over came too late to be heard.
+  void (*underrun)();
 };
 
 struct AudioOutput {
@@ -42,11 +44,22 @@ struct AudioOutput {
   int64_t (*now)();
 };
 
-// libpulse, when a PulseAudio (or PipeWire-pulse) server answers; the server
-// says what is being heard now, its own latency included.
+// libpulse, when a PulseAudio (or PipeWire-pulse) server answers within a
+// few seconds; the server says what is being heard now, its own latency
+// included. A server lost while playing is asked again about once a second;
+// the show goes on meanwhile.
 const AudioOutput* AudioOutputPulse();
 // SDL2's audio drivers. SDL reports no latency: one device buffer is assumed.
 const AudioOutput* AudioOutputSDL();
+// True when the last AudioOutputPulse open found a server that took the
+// connection and never answered in time.
+bool AudioPulseServerMute();
+// The same where libpulse found no server that answers: SDL's drivers but its
+// pulseaudio one (and disk), the first that opens. With `serverMute` ALSA is
+// passed over too (a desktop's ALSA plays through that same server, and waits
+// half a minute for it), and when none opens, SDL's dummy driver, silent and
+// paced by the clock. Without a server at all, no driver is an error.
+const AudioOutput* AudioOutputSDLFallback(bool serverMute);
 
 // Main thread, before BASS_Init: the output to use; nullptr (the default)
 // chooses libpulse when a server answers, else SDL. SDL_AUDIODRIVER set to

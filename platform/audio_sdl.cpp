@@ -10,6 +10,7 @@
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -42,8 +43,7 @@ static void SilentCallback(void*, Uint8* out, int bytes) {
   Sdl.callbacks->pull(reinterpret_cast<int16_t*>(out), bytes / 4);
 }
 
-static int Open(int rate, const AudioOutputCallbacks* callbacks, bool* clockPaced) {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 3;
+static int OpenDevice(int rate, const AudioOutputCallbacks* callbacks, bool* clockPaced) {
   const char* driver = SDL_GetCurrentAudioDriver();
   *clockPaced = driver && (!std::strcmp(driver, "dummy") || !std::strcmp(driver, "disk"));
   SDL_AudioSpec want = {}, have = {};
@@ -56,12 +56,45 @@ static int Open(int rate, const AudioOutputCallbacks* callbacks, bool* clockPace
   Sdl.pulled = 0;
   // No changes allowed: SDL converts to whatever the hardware takes.
   Sdl.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (!Sdl.device) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    return 3;
-  }
+  if (!Sdl.device) return 3;
   Sdl.bufferFrames = have.samples;
   return 0;
+}
+
+static int Open(int rate, const AudioOutputCallbacks* callbacks, bool* clockPaced) {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 3;
+  if (OpenDevice(rate, callbacks, clockPaced) == 0) return 0;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  return 3;
+}
+
+static bool ServerMute = false;
+
+// SDL's drivers in its order but pulseaudio (its server did not answer us)
+// and disk (a file, not sound). Behind a mute server, ALSA too (its pulse
+// plugin waits 30 s on the same server), then dummy: the show goes on
+// silently rather than wait for a server that may never answer. With no
+// server at all, no output is an error the user is told about.
+static int OpenFallback(int rate, const AudioOutputCallbacks* callbacks, bool* clockPaced) {
+  const char* asked = SDL_getenv("SDL_AUDIODRIVER");
+  if (asked && *asked) return Open(rate, callbacks, clockPaced);
+  const int count = SDL_GetNumAudioDrivers();
+  for (int pass = 0; pass < (ServerMute ? 2 : 1); ++pass) {
+    for (int i = 0; i < count; ++i) {
+      const char* name = SDL_GetAudioDriver(i);
+      if (!name || (pass == 0) == !SDL_strcmp(name, "dummy") || !SDL_strcmp(name, "pulseaudio") ||
+          !SDL_strcmp(name, "disk") || (ServerMute && !SDL_strcmp(name, "alsa")))
+        continue;
+      SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, name, SDL_HINT_OVERRIDE);
+      const int code = Open(rate, callbacks, clockPaced);
+      SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, nullptr, SDL_HINT_OVERRIDE);
+      if (code == 0) {
+        if (*clockPaced) std::fprintf(stderr, "velmora-trailer: no sound output; the show goes on silently\n");
+        return 0;
+      }
+    }
+  }
+  return 3;
 }
 
 static void Run(bool on) { SDL_PauseAudioDevice(Sdl.device, on ? 0 : 1); }
@@ -78,3 +111,10 @@ static void Unlock() { SDL_UnlockAudioDevice(Sdl.device); }
 static const AudioOutput kSdlOutput = {"sdl", Open, Run, Close, Lock, Unlock, AudioMonotonicNanos};
 
 const AudioOutput* AudioOutputSDL() { return &kSdlOutput; }
+
+static const AudioOutput kSdlFallbackOutput = {"sdl", OpenFallback, Run, Close, Lock, Unlock, AudioMonotonicNanos};
+
+const AudioOutput* AudioOutputSDLFallback(bool serverMute) {
+  ServerMute = serverMute;
+  return &kSdlFallbackOutput;
+}

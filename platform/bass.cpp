@@ -14,6 +14,7 @@
 
 #include "platform/audio_decode.h"
 #include "platform/audio_output.h"
+#include "platform/position_estimate.h"
 #include "platform/win_files.h"
 
 #include <algorithm>
@@ -30,10 +31,6 @@
 static const DWORD kVersion = 0x80000;          // 0.8
 static const int64_t kPositionBytesPerSecond = 88200;
 static const int64_t kNanosPerSecond = 1000000000;
-static const double kSlew = 0.05;               // the estimate bends toward the reports by up to 5 % of speed
-static const double kRebaseSeconds = 0.020;     // reports further off than this are taken at once
-static const int64_t kSilentNanos = kNanosPerSecond;        // nothing heard this long: go on by the clock
-static const int64_t kFirstSoundNanos = 5 * kNanosPerSecond;  // ... before the first frame (servers wake slowly)
 
 // Codes beyond those the header names.
 static const int kErrorPosition = 7;      // "Invalif playback position"
@@ -67,22 +64,25 @@ static struct {
 } Bass;
 
 // What the audio thread plays. The main thread writes it only under the
-// output's lock.
-static struct {
+// output's lock, or while no callback runs.
+struct DeckState {
   bool playing = false;
   bool startPending = false;            // the next pull starts the stream's first segment
   int64_t readFrame = 0;                // next stream frame to hand over
   int64_t pulled = 0;                   // output frames pulled since the output opened
   // Where the stream frames lie on the output's timeline: segment k starts at
   // output frame segmentOutput[k] with stream frame segmentStream[k]; [0] is
-  // the newest. A second segment begins when the sound skips ahead to catch
-  // up with a show that went on without it.
+  // the newest. A new segment begins when the sound skips ahead to catch up
+  // with a show that went on without it; segmentSkip says which skip.
   int64_t segmentOutput[2] = {0, 0};
   int64_t segmentStream[2] = {0, 0};
+  uint32_t segmentSkip[2] = {0, 0};
   int segments = 0;
-  int64_t lastCapOutput = 0;            // output frame beyond which the latest report heard nothing
+  int64_t heldFrames = 0;               // what the output will hold before the next pull is heard, at the latest report
+  int lastPull = 0;                     // frames in the latest pull
   uint32_t skipsSeen = 0;
-} Deck;
+};
+static DeckState Deck;
 
 // The latest report in stream frames (seqlock), and the main thread's request
 // that the sound skip ahead. Written by the audio thread, read by the main
@@ -93,25 +93,15 @@ static struct {
   std::atomic<int64_t> frame{0};        // stream frame reaching the ear at `nanos`
   std::atomic<int64_t> nanos{0};
   std::atomic<int64_t> capFrame{0};     // nothing beyond is heard before the next report
+  std::atomic<uint32_t> segment{0};     // the skip `frame` was played after
   std::atomic<uint32_t> skipSerial{0};  // main thread: a new request
   std::atomic<int64_t> skipFrame{0};    // the stream frame the show is at ...
   std::atomic<int64_t> skipNanos{0};    // ... at this moment
+  std::atomic<uint32_t> underruns{0};   // times the output ran dry while the stream played
 } Anchor;
 
-// The position estimate: main thread only.
-static struct {
-  bool playAsked = false;
-  int64_t playNanos = 0;                // when BASS_StreamPlay ran
-  bool frozen = false;                  // after BASS_Stop
-  bool following = false;               // a report has come
-  double baseFrame = 0;                 // the estimate is baseFrame + rate * (now - baseNanos)
-  int64_t baseNanos = 0;
-  double last = 0;                      // stream frame last answered
-  int64_t lastNanos = 0;
-  int64_t advancedNanos = 0;            // when the answer last grew
-  bool freeRun = false;                 // going on by the clock
-  uint32_t freeReports = 0;             // reports seen when it began
-} Estimate;
+// The position estimate (platform/position_estimate.h): main thread only.
+static PositionEstimate Estimate;
 
 // ---------------------------------------------------------------------------
 // Helpers
@@ -137,20 +127,25 @@ static void Unlock() {
   if (Bass.output) Bass.output->unlock();
 }
 
-// Stream frame at output frame `output`, by the segment it falls in (before
-// the first: counted back from it).
-static int64_t StreamFrameAt(int64_t output) {
+// The segment output frame `output` falls in (before the first: the oldest).
+static int SegmentAt(int64_t output) {
   for (int k = 0; k < Deck.segments; ++k)
-    if (output >= Deck.segmentOutput[k]) return Deck.segmentStream[k] + (output - Deck.segmentOutput[k]);
-  const int oldest = Deck.segments - 1;
-  return Deck.segmentStream[oldest] + (output - Deck.segmentOutput[oldest]);
+    if (output >= Deck.segmentOutput[k]) return k;
+  return Deck.segments - 1;
 }
 
-static void StartSegment(int64_t streamFrame) {
+static int64_t StreamFrameAt(int64_t output) {
+  const int k = SegmentAt(output);
+  return Deck.segmentStream[k] + (output - Deck.segmentOutput[k]);
+}
+
+static void StartSegment(int64_t streamFrame, uint32_t skip) {
   Deck.segmentOutput[1] = Deck.segmentOutput[0];
   Deck.segmentStream[1] = Deck.segmentStream[0];
+  Deck.segmentSkip[1] = Deck.segmentSkip[0];
   Deck.segmentOutput[0] = Deck.pulled;
   Deck.segmentStream[0] = streamFrame;
+  Deck.segmentSkip[0] = skip;
   Deck.segments = std::min(Deck.segments + 1, 2);
   Deck.readFrame = streamFrame;
 }
@@ -160,6 +155,7 @@ static void StartSegment(int64_t streamFrame) {
 // ---------------------------------------------------------------------------
 static void Pull(int16_t* stereo, int frames) {
   const Stream& stream = Bass.stream;
+  Deck.lastPull = frames;
   if (!stream.handle || !Deck.playing) {
     std::memset(stereo, 0, size_t(frames) * 4);
     Deck.pulled += frames;
@@ -167,17 +163,20 @@ static void Pull(int16_t* stereo, int frames) {
   }
   if (Deck.startPending) {
     Deck.startPending = false;
-    StartSegment(Deck.readFrame);
+    StartSegment(Deck.readFrame, Deck.skipsSeen);
   }
   const uint32_t skips = Anchor.skipSerial.load(std::memory_order_acquire);
   if (skips != Deck.skipsSeen) {
     Deck.skipsSeen = skips;
-    // Hand over what the show will be at when this buffer is heard.
+    // Hand over what the show will be at when this buffer is heard: after
+    // what the server said it holds, never its queue as we count it (a
+    // server that has just woken holds more than it asks for). A show behind
+    // the sound does not pull it back: it catches up by the rejoin.
     const int64_t now = Bass.output->now();
-    const int64_t latency = std::max<int64_t>(0, Deck.pulled - Deck.lastCapOutput);
     const int64_t target = Anchor.skipFrame.load(std::memory_order_relaxed) +
-                           int64_t(FramesIn(now - Anchor.skipNanos.load(std::memory_order_relaxed))) + latency;
-    if (target > Deck.readFrame) StartSegment(target);
+                           int64_t(FramesIn(now - Anchor.skipNanos.load(std::memory_order_relaxed))) +
+                           Deck.heldFrames;
+    StartSegment(std::max(target, Deck.readFrame), skips);
   }
   const int64_t available = std::clamp<int64_t>(stream.frames - Deck.readFrame, 0, frames);
   if (available > 0) std::memcpy(stereo, &stream.pcm[size_t(Deck.readFrame) * 2], size_t(available) * 4);
@@ -187,7 +186,11 @@ static void Pull(int16_t* stereo, int frames) {
 }
 
 static void Heard(int64_t frame, int64_t nanos, int64_t capFrame) {
-  Deck.lastCapOutput = capFrame;
+  // What the output holds less the pull just made: by the next pull it has
+  // played about that much. Up to two seconds is a queue; more is a server
+  // that has not started playing yet.
+  const int64_t held = Deck.pulled - Deck.lastPull - frame;
+  if (held >= 0 && held <= 2 * int64_t(Bass.rate)) Deck.heldFrames = held;
   if (!Deck.playing || Deck.segments == 0) return;
   // Seqlock without fences: each field is released after the odd count, and
   // read with acquire before the count is read again.
@@ -196,22 +199,22 @@ static void Heard(int64_t frame, int64_t nanos, int64_t capFrame) {
   Anchor.frame.store(StreamFrameAt(frame), std::memory_order_release);
   Anchor.nanos.store(nanos, std::memory_order_release);
   Anchor.capFrame.store(std::min(StreamFrameAt(capFrame), Deck.readFrame), std::memory_order_release);
+  Anchor.segment.store(Deck.segmentSkip[SegmentAt(frame)], std::memory_order_release);
   Anchor.reports.store(Anchor.reports.load(std::memory_order_relaxed) + 1, std::memory_order_release);
   Anchor.sequence.store(sequence + 2, std::memory_order_release);
 }
 
-static const AudioOutputCallbacks kCallbacks = {Pull, Heard};
+static void Underrun() {
+  if (Deck.playing) Anchor.underruns.fetch_add(1, std::memory_order_relaxed);
+}
+
+static const AudioOutputCallbacks kCallbacks = {Pull, Heard, Underrun};
 
 // ---------------------------------------------------------------------------
-// The main thread's estimate
+// The main thread's side
 // ---------------------------------------------------------------------------
-struct Report {
-  uint32_t count;  // 0: none yet
-  int64_t frame, nanos, capFrame;
-};
-
-static Report ReadReport() {
-  Report report;
+static HeardReport ReadReport() {
+  HeardReport report;
   uint32_t before, after;
   do {
     before = Anchor.sequence.load(std::memory_order_acquire);
@@ -219,6 +222,7 @@ static Report ReadReport() {
     report.frame = Anchor.frame.load(std::memory_order_acquire);
     report.nanos = Anchor.nanos.load(std::memory_order_acquire);
     report.capFrame = Anchor.capFrame.load(std::memory_order_acquire);
+    report.segment = Anchor.segment.load(std::memory_order_acquire);
     after = Anchor.sequence.load(std::memory_order_relaxed);
   } while ((before & 1) || before != after);
   return report;
@@ -230,94 +234,31 @@ static void ResetPosition() {
   Anchor.frame.store(0);
   Anchor.nanos.store(0);
   Anchor.capFrame.store(0);
-  Estimate = {};
-  Estimate.last = double(Bass.stream.startFrame);
+  Anchor.segment.store(0);
+  Anchor.skipSerial.store(0);
+  Deck.skipsSeen = 0;
+  EstimateReset(&Estimate, Bass.rate, Bass.stream.startFrame);
 }
 
-static void GoOnByTheClock(int64_t now, const Report& report) {
-  Estimate.freeRun = true;
-  Estimate.freeReports = report.count;
-  Estimate.baseFrame = Estimate.last;
-  Estimate.baseNanos = now;
-  std::fprintf(stderr, "velmora-trailer: no sound heard for %s; the show goes on by the clock\n",
-               Estimate.following ? "a second" : "five seconds");
-  Anchor.skipFrame.store(int64_t(Estimate.last), std::memory_order_relaxed);
-  Anchor.skipNanos.store(now, std::memory_order_relaxed);
-  Anchor.skipSerial.fetch_add(1, std::memory_order_release);
+// Everything the layer keeps about an output, as before the first BASS_Init.
+static void ResetOutputState() {
+  Deck = DeckState();
+  Anchor.underruns.store(0);
+  ResetPosition();
 }
 
-// Stream frame heard at `now`, as the show should see it.
+// Stream frame heard at `now`, as the show should see it; passes a new skip
+// request on to the audio thread.
 static double EstimateAt(int64_t now) {
-  const double start = double(Bass.stream.startFrame);
-  if (Estimate.frozen || !Estimate.playAsked) return Estimate.last;
-
-  Report report = {};
-  double truth = start, cap = start;
-  bool heard = false;
-  if (Bass.clockPaced) {
-    heard = true;
-    truth = start + FramesIn(now - Estimate.playNanos);
-    cap = truth;
-  } else {
-    report = ReadReport();
-    heard = report.count > 0;
-    cap = double(report.capFrame);
-    truth = std::min(double(report.frame) + FramesIn(now - report.nanos), cap);
+  const HeardReport report = Bass.clockPaced ? HeardReport() : ReadReport();
+  const uint32_t skips = Estimate.skipSerial;
+  const double value = EstimateRead(&Estimate, now, Bass.clockPaced ? nullptr : &report);
+  if (Estimate.skipSerial != skips) {
+    Anchor.skipFrame.store(Estimate.skipFrame, std::memory_order_relaxed);
+    Anchor.skipNanos.store(Estimate.skipNanos, std::memory_order_relaxed);
+    Anchor.skipSerial.store(Estimate.skipSerial, std::memory_order_release);
   }
-
-  if (Estimate.freeRun && heard && report.count != Estimate.freeReports &&
-      truth >= Estimate.baseFrame + FramesIn(now - Estimate.baseNanos) - kRebaseSeconds * Bass.rate) {
-    // Sound again, from about where the show is: follow it from here.
-    Estimate.freeRun = false;
-    Estimate.baseFrame = Estimate.last;
-    Estimate.baseNanos = now;
-  }
-  double value;
-  int64_t grewUntil = now;
-  if (Estimate.freeRun) {
-    value = Estimate.baseFrame + FramesIn(now - Estimate.baseNanos);
-  } else if (!heard || truth < start) {
-    value = start;
-    if (now - Estimate.playNanos > kFirstSoundNanos && !Estimate.following) GoOnByTheClock(now, report);
-  } else {
-    if (!Estimate.following) {
-      Estimate.following = true;
-      Estimate.baseFrame = truth;
-      Estimate.baseNanos = now;
-      Estimate.advancedNanos = now;
-    }
-    double predicted = Estimate.baseFrame + FramesIn(now - Estimate.baseNanos);
-    // A line past the cap stopped growing when it reached it.
-    if (predicted > cap)
-      grewUntil = std::max(Estimate.lastNanos, now - int64_t((predicted - cap) * double(kNanosPerSecond) / Bass.rate));
-    const double error = truth - predicted;
-    if (std::abs(error) > kRebaseSeconds * Bass.rate) {
-      Estimate.baseFrame = truth;
-      Estimate.baseNanos = now;
-      predicted = truth;
-    } else {
-      const double limit = kSlew * FramesIn(std::max<int64_t>(0, now - Estimate.lastNanos));
-      const double bend = std::clamp(error, -limit, limit);
-      Estimate.baseFrame += bend;
-      predicted += bend;
-    }
-    value = predicted;
-    if (predicted > cap) {
-      // Held: the output has nothing more to play. Hold the line too, so
-      // that the estimate goes on from here, not with a jump, when it does.
-      value = cap;
-      Estimate.baseFrame = cap;
-      Estimate.baseNanos = now;
-    }
-  }
-  if (value > Estimate.last) {
-    Estimate.last = value;
-    Estimate.advancedNanos = grewUntil;
-  } else if (Estimate.following && !Estimate.freeRun && now - Estimate.advancedNanos > kSilentNanos) {
-    GoOnByTheClock(now, report);
-  }
-  Estimate.lastNanos = now;
-  return Estimate.last;
+  return value;
 }
 
 // ---------------------------------------------------------------------------
@@ -332,6 +273,8 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*) {
   if (device != -1) return Fail(kErrorDevice);
   if (freq < 8000 || freq > 192000) return Fail(kErrorFrequency);
   Bass.rate = int(freq);
+  // Whatever a previous run in this process left is gone before any callback.
+  ResetOutputState();
   const AudioOutput* output = ChosenOutput;
   bool clockPaced = false;
   int code = BASS_ERROR_DRIVER;
@@ -340,9 +283,11 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*) {
   } else {
     const char* driver = std::getenv("SDL_AUDIODRIVER");
     const bool sdlAsked = driver && *driver && std::strcmp(driver, "pulseaudio") && std::strcmp(driver, "pulse");
-    output = AudioOutputPulse();
-    if (sdlAsked || (code = output->open(int(freq), &kCallbacks, &clockPaced)) != BASS_OK) {
-      output = AudioOutputSDL();
+    output = sdlAsked ? AudioOutputSDL() : AudioOutputPulse();
+    code = output->open(int(freq), &kCallbacks, &clockPaced);
+    if (code != BASS_OK && !sdlAsked) {
+      // The server that did not answer libpulse will not answer SDL either.
+      output = AudioOutputSDLFallback(AudioPulseServerMute());
       code = output->open(int(freq), &kCallbacks, &clockPaced);
     }
   }
@@ -352,7 +297,6 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*) {
   (void)closedAtExit;
   Bass.output = output;
   Bass.clockPaced = clockPaced;
-  ResetPosition();
   Bass.initialised = true;
   return Succeed();
 }
@@ -398,15 +342,14 @@ int BASS_ErrorGetCode() { return Bass.error; }
 BOOL BASS_StreamPlay(HSTREAM handle, BOOL, DWORD) {
   if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
   if (!handle || handle != Bass.stream.handle) return Fail(BASS_ERROR_HANDLE);
-  if (Estimate.playAsked) return Succeed();  // played once from its start; never restarted
+  if (Estimate.playing) return Succeed();  // played once from its start; never restarted
   Lock();
   ResetPosition();
   Deck.readFrame = Bass.stream.startFrame;
   Deck.startPending = true;
   Deck.segments = 0;
   Deck.playing = true;
-  Estimate.playAsked = true;
-  Estimate.playNanos = Bass.output->now();
+  EstimatePlay(&Estimate, Bass.output->now());
   Unlock();
   Bass.output->run(true);
   return Succeed();
@@ -436,7 +379,7 @@ BOOL BASS_ChannelSetPosition(DWORD handle, DWORD bytes) {
   if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
   if (!handle || handle != Bass.stream.handle) return Fail(BASS_ERROR_HANDLE);
   // Only before playback: the stream is played once, from where it was set.
-  if (Estimate.playAsked) return Fail(kErrorPosition);
+  if (Estimate.playing) return Fail(kErrorPosition);
   const int64_t frame = int64_t(bytes) * Bass.rate / kPositionBytesPerSecond;
   if (frame > Bass.stream.frames) return Fail(kErrorPosition);
   Lock();
@@ -450,7 +393,7 @@ BOOL BASS_ChannelSetPosition(DWORD handle, DWORD bytes) {
 
 BOOL BASS_SetOutputDelay(int ms) {
   if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
-  if (Estimate.playAsked) return Fail(kErrorIllegalParam);
+  if (Estimate.playing) return Fail(kErrorIllegalParam);
   Bass.delayMillis = ms;
   return Succeed();
 }
@@ -464,7 +407,7 @@ DWORD BASS_StreamGetLength(HSTREAM handle) {
 
 BOOL BASS_Stop() {
   if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
-  if (Estimate.playAsked && !Estimate.frozen) {
+  if (Estimate.playing && !Estimate.frozen) {
     EstimateAt(Bass.output->now());
     Estimate.frozen = true;
   }
@@ -496,5 +439,13 @@ BOOL BASS_Free() {
   Bass.output->close();
   Bass.output = nullptr;
   Bass.initialised = false;
+  if (const uint32_t underruns = Anchor.underruns.load())
+    std::fprintf(stderr, "velmora-trailer: the sound ran dry %u time%s while the music played\n", underruns,
+                 underruns == 1 ? "" : "s");
+  ResetOutputState();
   return Succeed();
 }
+
+double BASS_GetClockShift() { return Bass.initialised ? EstimateClockShift(Estimate) : 0.0; }
+
+DWORD BASS_GetUnderruns() { return Anchor.underruns.load(std::memory_order_relaxed); }

@@ -17,8 +17,9 @@
 // output stops taking sound, and keeps growing at the same rate after the
 // end of the file, as if silence followed. If nothing is heard for a second
 // (five before the first frame) it goes on by the monotonic clock, with one
-// line on stderr, and the sound catches up to it when the output takes sound
-// again.
+// line on stderr; the sound skips ahead to it when the output takes sound
+// again, and the position follows what is heard from then on
+// (platform/position_estimate.h).
 //
 // Threads: every BASS_* call comes from the main thread. The whole file is
 // decoded into memory by BASS_StreamCreateFile; the output's audio thread only
@@ -70,6 +71,17 @@ BOOL BASS_SetOutputDelay(int ms);
 // Stops the output; the position stays where it was.
 BOOL BASS_Stop();
 BOOL BASS_StreamFree(HSTREAM handle);
-// Frees the stream and closes the output: back to before BASS_Init. The show
-// never calls it (the process ends instead); tools and tests do.
+// Frees the stream and closes the output: back to before BASS_Init, nothing
+// of the run kept. Says on stderr how often the sound ran dry, if it did. The
+// show never calls it (the process ends instead, and it runs at exit); tools
+// and tests do.
 BOOL BASS_Free();
+// Not the original library's: milliseconds the playing stream's time line
+// stands ahead of one that started at play and ran on the monotonic clock. It moves
+// when the position holds, jumps, goes on without sound or rejoins it, and
+// with a sink's clock that drifts, in steps of a millisecond or more; the
+// demo clock follows it (app/clock.h). 0 before play.
+double BASS_GetClockShift();
+// Not the original library's: times the output ran dry while the stream
+// played since BASS_Init (the server dropped what came late).
+DWORD BASS_GetUnderruns();

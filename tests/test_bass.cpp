@@ -396,3 +396,53 @@ TEST(LiveAudio, PlaysReadsStopsAndFreesWhileTheThreadRuns) {
   EXPECT_TRUE(BASS_StreamFree(stream));
   EXPECT_TRUE(BASS_Free());
 }
+
+TEST_F(SimulatedOutput, ASecondStartInOneProcessFollowsTheOutputLikeTheFirst) {
+  Open(22050, 2, 1.0);
+  int64_t now = 0;
+  for (int k = 0; k < 50; ++k) Callback(now += kBufferNanos);
+  ASSERT_TRUE(BASS_Free());
+  Open(22050, 2, 1.0);
+  const int64_t played = now;
+  for (int k = 0; k < 20; ++k) Callback(now += kBufferNanos);
+  EXPECT_NEAR(double(PositionAt(now)), 2.0 * kBuffer * 18, 4.0);  // the first buffer is heard a buffer late
+  EXPECT_GT(PositionAt(now + 5 * kMs), PositionAt(played));
+}
+
+TEST_F(SimulatedOutput, AfterAStallTheSoundSkipsToTheShowByWhatTheServerHolds) {
+  // A server that holds 40 ms between hand-over and ear, and reports only
+  // what it was handed as its cap (as PulseAudio does with short buffers).
+  // A click at stream frame 114,217 (2.59 s) is heard after the stall.
+  const int clickFile = 56000;
+  const double clickStream = 2.0 * clickFile + 7 + 2 * kCodecDelay;
+  Open(22050, 2, 4.0, clickFile);
+  const int64_t held = 1764;
+  int64_t now = 0;
+  auto serve = [&](int64_t at) {
+    KitSimSetClock(epoch_ + at);
+    const int64_t first = KitSimPulled();
+    const int16_t* out = KitSimPull(kBuffer);
+    KitSimReport(first - held, epoch_ + at, KitSimPulled());
+    for (int i = 0; i < kBuffer; ++i)
+      if (out[i * 2] > 20000) return at + (i + held) * int64_t(1000000000) / 44100;  // when the click is heard
+    return int64_t(-1);
+  };
+  for (int k = 0; k < 100; ++k) {
+    serve(now += kBufferNanos);
+    PositionAt(now);
+  }
+  // Silence for two seconds: the show goes on by the clock after one.
+  testing::internal::CaptureStderr();
+  for (int64_t at = now; at < now + 2000 * kMs; at += kMs) PositionAt(at);
+  testing::internal::GetCapturedStderr();
+  now += 2000 * kMs;
+  // The server takes sound again; the click must be heard as the position
+  // reaches it.
+  int64_t clickHeard = -1;
+  for (int k = 0; k < 100 && clickHeard < 0; ++k) {
+    clickHeard = serve(now += kBufferNanos);
+    PositionAt(now);
+  }
+  ASSERT_GT(clickHeard, 0);
+  EXPECT_NEAR(double(PositionAt(clickHeard)), 2.0 * clickStream, 2.0 * 88.2);
+}

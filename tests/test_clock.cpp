@@ -68,6 +68,39 @@ TEST(Clock, PinnedMomentNeverReadsShort) {
   SeamReleaseStreamPosition();
 }
 
+static int64_t FakeNanos = 0;
+static double FakeShift = 0;
+static bool NanosecondFrequency(int64_t* value) {
+  *value = 1000000000;
+  return true;
+}
+static bool ReadFakeNanos(int64_t* value) {
+  *value = FakeNanos;
+  return true;
+}
+static double ReadFakeShift() { return FakeShift; }
+
+TEST(Clock, MovesWithTheSoundtracksTimeLineAndHoldsRatherThanGoBack) {
+  ShowTimeSources sources = RealTimeSources();
+  sources.counterFrequency = NanosecondFrequency;
+  sources.counter = ReadFakeNanos;
+  sources.clockShift = ReadFakeShift;
+  SetTimeSources(&sources);
+  FakeShift = -1200.0;  // the music was first heard 1.2 s after play
+  FakeNanos = 0;
+  TimerInit();
+  FakeNanos = 1000000000;
+  EXPECT_FLOAT_EQ(TimerGetTime(), 1000.0f);  // a steady time line: the counters alone
+  FakeShift += 1310.0;  // the music jumped 1.31 s ahead
+  EXPECT_FLOAT_EQ(TimerGetTime(), 2310.0f);
+  FakeShift -= 500.0;  // then held half a second
+  FakeNanos = 1200000000;
+  EXPECT_FLOAT_EQ(TimerGetTime(), 2310.0f);
+  FakeNanos = 1800000000;
+  EXPECT_FLOAT_EQ(TimerGetTime(), 2610.0f);
+  SetTimeSources(nullptr);
+}
+
 TEST_F(FallbackClock, CountsTimerMilliseconds) {
   FakeMillis = 5000;
   TimerInit();

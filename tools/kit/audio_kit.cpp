@@ -137,7 +137,8 @@ static void ObservedPull(int16_t* stereo, int frames) {
 static void ObservedHeard(int64_t frame, int64_t nanos, int64_t capFrame) {
   Observed.callbacks->heard(frame, nanos, capFrame);
 }
-static const AudioOutputCallbacks kObservedCallbacks = {ObservedPull, ObservedHeard};
+static void ObservedUnderrun() { Observed.callbacks->underrun(); }
+static const AudioOutputCallbacks kObservedCallbacks = {ObservedPull, ObservedHeard, ObservedUnderrun};
 
 static int ObservedOpen(int rate, const AudioOutputCallbacks* callbacks, bool* clockPaced) {
   Observed.callbacks = callbacks;

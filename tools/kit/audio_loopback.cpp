@@ -77,11 +77,14 @@ static struct {
   int rate = 0;
   std::vector<int16_t> stereo;   // loop thread while recording
   std::vector<TimedSound::Anchor> reports;  // frame being captured at a moment; loop thread while recording
+  int64_t streamBase = 0;        // frames recorded before the current stream began
+  bool recording = false;        // past LoopbackStart: a lost server is asked again
+  pa_time_event* retry = nullptr;
 } Rec;
 
 static void Signal(void*) { pa_threaded_mainloop_signal(Rec.loop, 0); }
-static void ContextState(pa_context*, void*) { Signal(nullptr); }
-static void StreamState(pa_stream*, void*) { Signal(nullptr); }
+static void ContextState(pa_context* context, void*);
+static void StreamState(pa_stream* stream, void*);
 
 static void Read(pa_stream* stream, size_t, void*) {
   while (pa_stream_readable_size(stream) > 0) {
@@ -103,7 +106,7 @@ static void Read(pa_stream* stream, size_t, void*) {
   const bool timed = pa_stream_get_time(stream, &usec) == 0;
   const int64_t after = AudioMonotonicNanos();
   if (timed && after - before < 200000)
-    Rec.reports.push_back({int64_t(double(usec) * Rec.rate / 1e6), before + (after - before) / 2});
+    Rec.reports.push_back({Rec.streamBase + int64_t(double(usec) * Rec.rate / 1e6), before + (after - before) / 2});
   // Fresh timing for the next report: libpulse's own updates come up to 1.5 s
   // apart, and a monitor's time holds the sink's latency as of the last one.
   // When the show's stream lowers that latency, a stale report puts what is
@@ -111,59 +114,127 @@ static void Read(pa_stream* stream, size_t, void*) {
   if (pa_operation* op = pa_stream_update_timing_info(stream, nullptr, nullptr)) pa_operation_unref(op);
 }
 
-static void Release() {
-  if (Rec.loop) pa_threaded_mainloop_stop(Rec.loop);
-  if (Rec.stream) pa_stream_unref(Rec.stream);
+static void Drop() {
+  if (Rec.stream) {
+    pa_stream_set_state_callback(Rec.stream, nullptr, nullptr);
+    pa_stream_set_read_callback(Rec.stream, nullptr, nullptr);
+    pa_stream_disconnect(Rec.stream);
+    pa_stream_unref(Rec.stream);
+  }
   if (Rec.context) {
+    pa_context_set_state_callback(Rec.context, nullptr, nullptr);
     pa_context_disconnect(Rec.context);
     pa_context_unref(Rec.context);
   }
-  if (Rec.loop) pa_threaded_mainloop_free(Rec.loop);
-  Rec.loop = nullptr;
   Rec.context = nullptr;
   Rec.stream = nullptr;
+}
+
+static void Release() {
+  if (Rec.loop) {
+    pa_threaded_mainloop_lock(Rec.loop);
+    Rec.recording = false;
+    if (Rec.retry) pa_threaded_mainloop_get_api(Rec.loop)->time_free(Rec.retry);
+    Rec.retry = nullptr;
+    Drop();
+    pa_threaded_mainloop_unlock(Rec.loop);
+    pa_threaded_mainloop_stop(Rec.loop);
+    pa_threaded_mainloop_free(Rec.loop);
+  }
+  Rec.loop = nullptr;
+}
+
+static bool Connect() {
+  Rec.context = pa_context_new(pa_threaded_mainloop_get_api(Rec.loop), "velmora-trailer-tool sync");
+  if (!Rec.context) return false;
+  pa_context_set_state_callback(Rec.context, ContextState, nullptr);
+  return pa_context_connect(Rec.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
+}
+
+static bool ConnectStream() {
+  const pa_sample_spec format = {PA_SAMPLE_S16NE, uint32_t(Rec.rate), 2};
+  Rec.stream = pa_stream_new(Rec.context, "Monitor", &format, nullptr);
+  if (!Rec.stream) return false;
+  // Small fragments: a null sink renders, and its monitor delivers, in blocks
+  // of the latency its streams ask for, and with the show's 100 ms buffer
+  // those blocks made what was heard look 20 ms late. The sink's blocks get
+  // small; the show's stream still holds its own buffer.
+  pa_buffer_attr attr;
+  attr.maxlength = uint32_t(-1);
+  attr.tlength = attr.prebuf = attr.minreq = uint32_t(-1);
+  attr.fragsize = uint32_t(Rec.rate * 4 / 200);  // 5 ms
+  pa_stream_set_state_callback(Rec.stream, StreamState, nullptr);
+  pa_stream_set_read_callback(Rec.stream, Read, nullptr);
+  const pa_stream_flags_t flags =
+      pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+  return pa_stream_connect_record(Rec.stream, "@DEFAULT_MONITOR@", &attr, flags) >= 0;
+}
+
+// Loop thread: a server that went away is asked again every 200 ms; the new
+// recording goes on after what was recorded, its time from its own reports.
+static void Retry(pa_mainloop_api* api, pa_time_event* timer, const struct timeval*, void*) {
+  api->time_free(timer);
+  Rec.retry = nullptr;
+  Drop();
+  if (Connect()) return;
+  Drop();
+  timeval when;
+  pa_gettimeofday(&when);
+  pa_timeval_add(&when, 200000);
+  Rec.retry = api->time_new(api, &when, Retry, nullptr);
+}
+
+static void Lost() {
+  if (!Rec.recording || Rec.retry) return;
+  timeval when;
+  pa_gettimeofday(&when);
+  pa_timeval_add(&when, 200000);
+  pa_mainloop_api* api = pa_threaded_mainloop_get_api(Rec.loop);
+  Rec.retry = api->time_new(api, &when, Retry, nullptr);
+}
+
+static void ContextState(pa_context* context, void*) {
+  Signal(nullptr);
+  if (!Rec.recording || context != Rec.context) return;
+  const pa_context_state_t state = pa_context_get_state(context);
+  if (state == PA_CONTEXT_READY && !Rec.stream) {
+    Rec.streamBase = int64_t(Rec.stereo.size() / 2);
+    if (!ConnectStream()) Lost();
+  } else if (!PA_CONTEXT_IS_GOOD(state)) {
+    Lost();
+  }
+}
+
+static void StreamState(pa_stream* stream, void*) {
+  Signal(nullptr);
+  if (Rec.recording && stream == Rec.stream && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) Lost();
 }
 
 bool LoopbackStart(int rate) {
   Rec.rate = rate;
   Rec.stereo.clear();
   Rec.reports.clear();
+  Rec.streamBase = 0;
+  Rec.recording = false;
   Rec.stereo.reserve(size_t(rate) * 2 * 200);
   Rec.loop = pa_threaded_mainloop_new();
   if (!Rec.loop || pa_threaded_mainloop_start(Rec.loop) < 0) {
-    Release();
+    if (Rec.loop) pa_threaded_mainloop_free(Rec.loop);
+    Rec.loop = nullptr;
     return false;
   }
   pa_threaded_mainloop_lock(Rec.loop);
-  Rec.context = pa_context_new(pa_threaded_mainloop_get_api(Rec.loop), "velmora-trailer-tool sync");
-  bool ok = Rec.context && pa_context_connect(Rec.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
-  if (ok) pa_context_set_state_callback(Rec.context, ContextState, nullptr);
+  bool ok = Connect();
   while (ok && pa_context_get_state(Rec.context) != PA_CONTEXT_READY) {
     ok = PA_CONTEXT_IS_GOOD(pa_context_get_state(Rec.context));
     if (ok) pa_threaded_mainloop_wait(Rec.loop);
   }
-  if (ok) {
-    const pa_sample_spec format = {PA_SAMPLE_S16NE, uint32_t(rate), 2};
-    Rec.stream = pa_stream_new(Rec.context, "Monitor", &format, nullptr);
-    ok = Rec.stream != nullptr;
-  }
-  if (ok) {
-    // Large fragments: the recorder must not ask the sink for a lower
-    // latency than the show's own stream does.
-    pa_buffer_attr attr;
-    attr.maxlength = uint32_t(-1);
-    attr.tlength = attr.prebuf = attr.minreq = uint32_t(-1);
-    attr.fragsize = uint32_t(rate * 4 / 4);  // 250 ms
-    pa_stream_set_state_callback(Rec.stream, StreamState, nullptr);
-    pa_stream_set_read_callback(Rec.stream, Read, nullptr);
-    const pa_stream_flags_t flags =
-        pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
-    ok = pa_stream_connect_record(Rec.stream, "@DEFAULT_MONITOR@", &attr, flags) >= 0;
-  }
+  ok = ok && ConnectStream();
   while (ok && pa_stream_get_state(Rec.stream) != PA_STREAM_READY) {
     ok = PA_STREAM_IS_GOOD(pa_stream_get_state(Rec.stream));
     if (ok) pa_threaded_mainloop_wait(Rec.loop);
   }
+  Rec.recording = ok;
   pa_threaded_mainloop_unlock(Rec.loop);
   if (!ok) Release();
   return ok;
@@ -171,9 +242,6 @@ bool LoopbackStart(int rate) {
 
 bool LoopbackStop(TimedSound* recording) {
   if (!Rec.loop) return false;
-  pa_threaded_mainloop_lock(Rec.loop);
-  pa_stream_disconnect(Rec.stream);
-  pa_threaded_mainloop_unlock(Rec.loop);
   Release();
   recording->rate = Rec.rate;
   recording->stereo.swap(Rec.stereo);

@@ -37,6 +37,8 @@ std::vector<TimedSound::Anchor> AnchorsFromReports(const std::vector<TimedSound:
                                                    int64_t frames);
 
 // Starts recording the default sink's monitor; false when no server answers.
+// A server that goes away is asked again every 200 ms; what it records once
+// back follows what was recorded before, timed by its own reports.
 bool LoopbackStart(int rate);
 // Stops and hands the recording over, anchored by AnchorsFromReports.
 bool LoopbackStop(TimedSound* recording);

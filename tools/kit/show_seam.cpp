@@ -32,6 +32,7 @@ static void InstallPins() {
   ShowTimeSources sources = RealTimeSources();
   sources.streamPosition = PinnedOrRealPosition;
   sources.counter = PinnedOrRealCounter;
+  if (Pins.counterPinned) sources.clockShift = nullptr;  // a pinned moment is the moment asked for
   SetTimeSources(&sources);
 }
 

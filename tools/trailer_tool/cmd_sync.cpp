@@ -12,6 +12,12 @@
 //
 // NAME: "pulse" (libpulse), "sdl" (SDL's choice of driver) or an SDL driver
 // ("pulseaudio", "alsa", "dummy", ...); by default the show's own choice.
+//
+// Faults: whoever breaks the sound (tests/e2e/audio_faults.sh) sends SIGUSR1
+// when the fault is over and the sound could come back. From that moment on,
+// every tenth of a second, what is heard is compared with the position and
+// the clock, and an "after fault:" line says when all three agreed again
+// within 5 ms for good (the rejoin) and how far apart they were after it.
 #include "tools/trailer_tool/commands.h"
 
 #include "app/clock.h"
@@ -27,6 +33,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -60,6 +67,10 @@ static void Observe(int64_t nanos, int64_t firstFrame, const int16_t* stereo, in
   Taken.count.store(index + 1, std::memory_order_release);
 }
 
+// When the fault was over (SIGUSR1), monotonic nanoseconds; 0: none.
+static std::atomic<int64_t> FaultOverNanos{0};
+static void FaultOver(int) { FaultOverNanos.store(AudioMonotonicNanos()); }
+
 struct Read {
   int64_t nanos;
   uint32_t position;
@@ -77,6 +88,74 @@ static bool Crossing(const std::vector<Read>& reads, uint32_t bytes, double* nan
     return true;
   }
   return false;
+}
+
+struct AfterFault {
+  double rejoin = -1;        // ms from the end of the fault until all agree for good; < 0: never
+  double worstOffset = 0;    // ms, after the rejoin
+  double worstClock = 0;
+  int samples = 0, good = 0;
+  int lost = 0;              // samples after the rejoin whose sound was not found
+};
+
+// Every 100 ms from `over` on: what is heard at the position's moment, and
+// the clock against the position. A sample agrees when its sound is found
+// within 5 ms and the clock is within 5 ms; the rejoin is the first from
+// which a second of samples agree, and the worst figures are those of every
+// sample from there on.
+static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedSound& heard,
+                                    const std::vector<int16_t>& reference, int64_t over, bool silentDriver) {
+  AfterFault result;
+  const int64_t before = kRate / 40, count = kRate / 10, span = kRate * 3 / 50;  // 25 ms, 100 ms, 60 ms
+  struct Sample {
+    int64_t nanos;
+    bool found;
+    double offset, clock;
+  };
+  std::vector<Sample> samples;
+  size_t i = 0;
+  for (int64_t at = over; !reads.empty() && at < reads.back().nanos; at += 100000000) {
+    while (i + 1 < reads.size() && reads[i + 1].nanos <= at) ++i;
+    const Read& read = reads[i];
+    if (read.clock < 0) continue;
+    const int64_t frame = int64_t(read.position) * kRate / 88200;
+    if (frame + count >= int64_t(reference.size() / 2)) break;
+    int64_t near = int64_t(heard.FrameAt(double(read.nanos))) - before;
+    if (silentDriver)
+      for (const TimedSound::Anchor& pull : heard.anchors)
+        if (pull.nanos <= read.nanos) near = pull.frame - before;
+    if (near + count + span >= heard.Frames()) break;  // the recording ended
+    Sample sample = {read.nanos, false, 0, double(read.clock) - read.position / 88.2};
+    const int64_t found = FindSound(reference, frame - before, count, heard.stereo, near, span);
+    if (found >= 0) {
+      sample.found = true;
+      sample.offset = (double(read.nanos) - heard.NanosAt(double(found + before))) / 1e6;
+    }
+    samples.push_back(sample);
+  }
+  result.samples = int(samples.size());
+  auto agrees = [&samples](size_t k) {
+    return samples[k].found && std::fabs(samples[k].offset) <= 5.0 && std::fabs(samples[k].clock) <= 5.0;
+  };
+  size_t rejoined = samples.size();
+  for (size_t k = 0; k < samples.size(); ++k) {
+    if (agrees(k)) ++result.good;
+    // Together, and still together a second on: a passing agreement while
+    // the sink catches up is not a rejoin.
+    bool settled = true;
+    for (size_t j = k; j < samples.size() && j <= k + 10 && settled; ++j) settled = agrees(j);
+    if (settled && rejoined == samples.size()) rejoined = k;
+  }
+  if (rejoined == samples.size()) return result;
+  result.rejoin = double(samples[rejoined].nanos - over) / 1e6;
+  // Sound not found after the rejoin (garbled where the output ran dry) is
+  // counted apart.
+  for (size_t k = rejoined; k < samples.size(); ++k) {
+    if (samples[k].found) result.worstOffset = std::max(result.worstOffset, std::fabs(samples[k].offset));
+    else ++result.lost;
+    result.worstClock = std::max(result.worstClock, std::fabs(samples[k].clock));
+  }
+  return result;
 }
 
 int CmdSync(int argc, char** argv) {
@@ -141,6 +220,7 @@ int CmdSync(int argc, char** argv) {
   // the show does, when the first frame is heard.
   std::vector<Read> reads;
   reads.reserve(size_t(seconds * 1100) + 1000);
+  std::signal(SIGUSR1, FaultOver);
   const int64_t playNanos = AudioMonotonicNanos();
   BASS_StreamPlay(stream, 0, 4);
   const int64_t end = playNanos + int64_t(seconds * 1e9);
@@ -167,6 +247,7 @@ int CmdSync(int argc, char** argv) {
     std::fprintf(stderr, "sync: the recording failed\n");
     return 1;
   }
+  const DWORD underruns = BASS_GetUnderruns();
   BASS_Free();
 
   // Steps between reads a millisecond apart, in ms of sound, once the
@@ -221,7 +302,20 @@ int CmdSync(int argc, char** argv) {
   }
   std::printf("clock: worst %.2f ms from the position over %d marks; largest step at %.3f s\n", worstClock, found,
               largestAt / kBytesPerSecond);
-  std::printf("sync: offset mean %.2f ms, worst %.2f ms, start delay %.1f ms, backward steps %d, largest step %.2f ms\n",
-              sum / found, worst, delaySum / found / 1e6, backward, largest);
+  std::printf("sync: offset mean %.2f ms, worst %.2f ms, start delay %.1f ms, backward steps %d, largest step %.2f ms, "
+              "underruns %u\n",
+              sum / found, worst, delaySum / found / 1e6, backward, largest, underruns);
+  if (const int64_t over = FaultOverNanos.load()) {
+    AfterFault after = MeasureAfterFault(reads, heard, reference, over, silentDriver);
+    if (after.rejoin < 0)
+      std::printf("after fault: rejoin never (%d of %d samples within 5 ms), underruns %u\n", after.good,
+                  after.samples, underruns);
+    else
+      std::printf("after fault: rejoin %.0f ms, offset worst %.2f ms, clock worst %.2f ms, underruns %u%s\n",
+                  after.rejoin, after.worstOffset, after.worstClock, underruns,
+                  after.lost ? (" (" + std::to_string(after.lost) + " of " + std::to_string(after.samples) +
+                                " samples not found)").c_str()
+                             : "");
+  }
   return 0;
 }

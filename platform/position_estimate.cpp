@@ -1,0 +1,137 @@
+#include "platform/position_estimate.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+static const int64_t kNanosPerSecond = 1000000000;
+static const double kSlew = 0.05;               // the line bends toward the reports by up to 5 % of speed
+static const double kRebaseSeconds = 0.020;     // reports further ahead than this are taken at once
+static const double kWaitSeconds = 0.005;       // ... and further behind than this
+static const int64_t kSilentNanos = kNanosPerSecond;          // nothing heard this long: go on by the clock
+static const int64_t kFirstSoundNanos = 5 * kNanosPerSecond;  // ... before the first report (servers wake slowly)
+static const double kShiftStepMillis = 1.0;     // the clock moves when the time line is this far off
+
+// Output frames in `nanos` (any sign, any size: no 64-bit product).
+static double FramesIn(const PositionEstimate& e, int64_t nanos) {
+  return double(nanos) * double(e.rate) / double(kNanosPerSecond);
+}
+
+void EstimateReset(PositionEstimate* e, int rate, int64_t startFrame) {
+  *e = PositionEstimate();
+  e->rate = rate;
+  e->start = double(startFrame);
+  e->last = e->start;
+}
+
+void EstimatePlay(PositionEstimate* e, int64_t nanos) {
+  if (e->playing) return;
+  e->playing = true;
+  e->playNanos = nanos;
+  e->lastNanos = nanos;
+}
+
+static void GoOnByTheClock(PositionEstimate* e, int64_t now, const HeardReport* report) {
+  const bool firstSound = e->mode == PositionEstimate::kWaiting;
+  e->mode = PositionEstimate::kFree;
+  e->freeReports = report ? report->count : 0;
+  e->baseFrame = e->last;
+  e->baseNanos = now;
+  std::fprintf(stderr, "velmora-trailer: no sound heard for %s; the show goes on by the clock\n",
+               firstSound ? "five seconds" : "a second");
+  ++e->skipSerial;
+  e->skipFrame = int64_t(e->last);
+  e->skipNanos = now;
+}
+
+// The line through (baseFrame, baseNanos) at `now`, following the reports.
+static double Follow(PositionEstimate* e, int64_t now, double truth, double cap, int64_t* grewUntil) {
+  double predicted = e->baseFrame + FramesIn(*e, now - e->baseNanos);
+  // A line past the cap stopped growing when it reached it.
+  if (predicted > cap)
+    *grewUntil = std::max(e->lastNanos, now - int64_t((predicted - cap) * double(kNanosPerSecond) / e->rate));
+  // A line ahead of the sound waits for it (a sink that held, then went on
+  // from where it held); one behind catches up by bending, unless far behind.
+  const double error = truth - predicted;
+  if (error > kRebaseSeconds * e->rate || error < -kWaitSeconds * e->rate) {
+    e->baseFrame = truth;
+    e->baseNanos = now;
+    predicted = truth;
+  } else {
+    const double limit = kSlew * FramesIn(*e, std::max<int64_t>(0, now - e->lastNanos));
+    const double bend = std::clamp(error, -limit, limit);
+    e->baseFrame += bend;
+    predicted += bend;
+  }
+  if (predicted > cap) {
+    // Held: the output has nothing more to play. Hold the line too, so that
+    // the estimate goes on from here, not with a jump, when it does.
+    predicted = cap;
+    e->baseFrame = cap;
+    e->baseNanos = now;
+  }
+  return predicted;
+}
+
+static void StartFollowing(PositionEstimate* e, int64_t now, double truth) {
+  // From a free run whose line lies near what is heard, go on along the line
+  // and bend toward the sound: no jump for a near miss.
+  const bool near = e->mode == PositionEstimate::kFree &&
+                    std::abs(truth - (e->baseFrame + FramesIn(*e, now - e->baseNanos))) <= kRebaseSeconds * e->rate;
+  e->mode = PositionEstimate::kFollowing;
+  if (!near) {
+    e->baseFrame = truth;
+    e->baseNanos = now;
+  }
+  e->advancedNanos = now;
+}
+
+double EstimateRead(PositionEstimate* e, int64_t now, const HeardReport* report) {
+  if (e->frozen || !e->playing) return e->last;
+
+  bool heard = true;
+  double truth, cap;
+  if (!report) {
+    truth = cap = e->start + FramesIn(*e, now - e->playNanos);
+  } else {
+    heard = report->count > 0;
+    cap = double(report->capFrame);
+    truth = std::min(double(report->frame) + FramesIn(*e, now - report->nanos), cap);
+  }
+
+  // Sound again after a free run, from the sound that skipped ahead to the
+  // show: take what is heard from here on, wherever it is.
+  if (e->mode == PositionEstimate::kFree && heard && report && report->count != e->freeReports &&
+      report->segment == e->skipSerial)
+    StartFollowing(e, now, truth);
+  if (e->mode == PositionEstimate::kWaiting && heard && truth >= e->start) StartFollowing(e, now, truth);
+
+  double value = e->last;
+  int64_t grewUntil = now;
+  switch (e->mode) {
+    case PositionEstimate::kWaiting:
+      value = e->start;
+      if (now - e->playNanos > kFirstSoundNanos) GoOnByTheClock(e, now, report);
+      break;
+    case PositionEstimate::kFree:
+      value = e->baseFrame + FramesIn(*e, now - e->baseNanos);
+      break;
+    case PositionEstimate::kFollowing:
+      value = Follow(e, now, truth, cap, &grewUntil);
+      break;
+  }
+  if (value > e->last) {
+    e->last = value;
+    e->advancedNanos = grewUntil;
+  } else if (e->mode == PositionEstimate::kFollowing && now - e->advancedNanos > kSilentNanos) {
+    GoOnByTheClock(e, now, report);
+  }
+  e->lastNanos = now;
+
+  // Where the time line stands against one that started at play and ran on
+  // the monotonic clock; the clock takes it in whole steps, so the reports'
+  // jitter never reaches it.
+  const double shift = (e->last - e->start - FramesIn(*e, now - e->playNanos)) * 1000.0 / e->rate;
+  if (std::fabs(shift - e->clockShift) >= kShiftStepMillis) e->clockShift = shift;
+  return e->last;
+}
