@@ -1,4 +1,4 @@
-// velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S]
+// velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS]
 //
 // Plays the soundtrack through the show's audio layer and measures, for every
 // mark it passes, when the mark was heard against when the position the show
@@ -17,7 +17,8 @@
 // when the fault is over and the sound could come back. From that moment on,
 // every tenth of a second, what is heard is compared with the position and
 // the clock, and an "after fault:" line says when all three agreed again
-// within 5 ms for good (the rejoin) and how far apart they were after it.
+// within 5 ms (--agree MS) for good (the rejoin) and how far apart they were
+// after it.
 #include "tools/trailer_tool/commands.h"
 
 #include "app/clock.h"
@@ -100,11 +101,12 @@ struct AfterFault {
 
 // Every 100 ms from `over` on: what is heard at the position's moment, and
 // the clock against the position. A sample agrees when its sound is found
-// within 5 ms and the clock is within 5 ms; the rejoin is the first from
+// within `agreeMs` and the clock is within as much; the rejoin is the first from
 // which a second of samples agree, and the worst figures are those of every
 // sample from there on.
 static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedSound& heard,
-                                    const std::vector<int16_t>& reference, int64_t over, bool silentDriver) {
+                                    const std::vector<int16_t>& reference, int64_t over, bool silentDriver,
+                                    double agreeMs) {
   AfterFault result;
   const int64_t before = kRate / 40, count = kRate / 10, span = kRate * 3 / 50;  // 25 ms, 100 ms, 60 ms
   struct Sample {
@@ -134,8 +136,8 @@ static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedS
     samples.push_back(sample);
   }
   result.samples = int(samples.size());
-  auto agrees = [&samples](size_t k) {
-    return samples[k].found && std::fabs(samples[k].offset) <= 5.0 && std::fabs(samples[k].clock) <= 5.0;
+  auto agrees = [&samples, agreeMs](size_t k) {
+    return samples[k].found && std::fabs(samples[k].offset) <= agreeMs && std::fabs(samples[k].clock) <= agreeMs;
   };
   size_t rejoined = samples.size();
   for (size_t k = 0; k < samples.size(); ++k) {
@@ -159,14 +161,16 @@ static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedS
 }
 
 int CmdSync(int argc, char** argv) {
-  double seconds = 135.0, start = 0.0;
+  double seconds = 135.0, start = 0.0, agreeMs = 5.0;
   const char* driver = nullptr;
   for (int i = 0; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::atof(argv[++i]);
     else if (!std::strcmp(argv[i], "--driver") && i + 1 < argc) driver = argv[++i];
     else if (!std::strcmp(argv[i], "--start") && i + 1 < argc) start = std::atof(argv[++i]);
+    else if (!std::strcmp(argv[i], "--agree") && i + 1 < argc) agreeMs = std::atof(argv[++i]);
     else {
-      std::fprintf(stderr, "usage: velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S]\n");
+      std::fprintf(stderr,
+                   "usage: velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS]\n");
       return 2;
     }
   }
@@ -306,10 +310,10 @@ int CmdSync(int argc, char** argv) {
               "underruns %u\n",
               sum / found, worst, delaySum / found / 1e6, backward, largest, underruns);
   if (const int64_t over = FaultOverNanos.load()) {
-    AfterFault after = MeasureAfterFault(reads, heard, reference, over, silentDriver);
+    AfterFault after = MeasureAfterFault(reads, heard, reference, over, silentDriver, agreeMs);
     if (after.rejoin < 0)
-      std::printf("after fault: rejoin never (%d of %d samples within 5 ms), underruns %u\n", after.good,
-                  after.samples, underruns);
+      std::printf("after fault: rejoin never (%d of %d samples within %g ms), underruns %u\n", after.good,
+                  after.samples, agreeMs, underruns);
     else
       std::printf("after fault: rejoin %.0f ms, offset worst %.2f ms, clock worst %.2f ms, underruns %u%s\n",
                   after.rejoin, after.worstOffset, after.worstClock, underruns,
