@@ -34,8 +34,13 @@ void InstallStopSignals() {
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no SA_RESTART: a blocking call returns with EINTR
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (int signal : {SIGINT, SIGTERM}) {
+    // An ignored signal stays ignored (a shell's background job ignores
+    // SIGINT, so that Ctrl-C reaches only the foreground).
+    struct sigaction old = {};
+    if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
 }
 
 bool StopSignalled() { return StopSignal != 0; }

@@ -50,7 +50,8 @@ void PostQuitMessage(int exitCode);
 // first one makes PeekMessageA hand out WM_QUIT (exit code 0) and
 // StopSignalled() true, so that start-up can stop between its steps; while a
 // message box waits for an answer, or at a second signal, the process ends
-// at once. Install before SDL starts (SDL is told to leave the signals alone).
+// at once. A signal the process inherited as ignored stays ignored. Install
+// before SDL starts (SDL is told to leave the signals alone).
 void InstallStopSignals();
 bool StopSignalled();
 

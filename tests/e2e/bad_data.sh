@@ -165,7 +165,10 @@ expect "--data of a folder without the soundtrack" 2 \
 
 # --- SIGTERM and SIGINT while the show starts ----------------------------------
 
-for delay in 0.2 0.6 1.2 2.5; do
+# Job control: a background job of its own, which does not ignore SIGINT.
+set -m
+# The show takes about a second to start: sound, window, decoding, loading.
+for delay in 0.1 0.25 0.4 0.6 1.5; do
   for signal in TERM INT; do
     env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
       "$show" --window --data "$build" >/dev/null 2>"$work/err" </dev/null &
@@ -185,6 +188,7 @@ for delay in 0.2 0.6 1.2 2.5; do
     fi
   done
 done
+set +m
 
 # --- trailer-tool: paths as the user wrote them ---------------------------------
 
