@@ -3,7 +3,6 @@
 #include "platform/msgbox.h"
 
 #include <SDL.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <deque>
