@@ -70,8 +70,17 @@ int WinMain(const ShowOptions& options) {
   SetRenderSize(options.renderWidth, options.renderHeight);
   BSS_SetAudioOffset(options.audioOffsetMillis);
   const uint32_t startBytes = StartPositionBytes(options.startSeconds);
+  // No sound output at all: SDL's dummy driver takes the sound and keeps
+  // the pace of a real one, so the position still runs with the music.
+  if (options.silent) setenv("SDL_AUDIODRIVER", "dummy", 1);
 
+  // SIGINT or SIGTERM during start-up ends it at the next step, as a close
+  // request ends the show: exit 0.
   if (!BSS_Init()) return kFailed;  // it has shown its own box
+  if (StopSignalled()) {
+    BBS_Close();
+    return 0;
+  }
   if (startBytes && !BASS_ChannelSetPosition(BSS_Stream, startBytes)) {
     BError();
     BBS_Close();
@@ -88,7 +97,15 @@ int WinMain(const ShowOptions& options) {
 
   BuildFont();  // before the loading screen, which needs it
 
-  if (!ShowLoadAll()) {
+  const bool loaded = !StopSignalled() && ShowLoadAll();
+  if (StopSignalled()) {
+    ShowFreeAll();
+    KillFont();
+    BBS_Close();
+    KillGLWindow();
+    return MessageBoxShownCount() > 0 ? kFailed : 0;
+  }
+  if (!loaded) {
     ShowFreeAll();
     KillGLWindow();
     Fail("Demo Init error...", "Ups!");

@@ -12,15 +12,18 @@ static const double kShowSeconds = kShowEnd / kBytesPerSecond;  // a start at or
 
 static const char kUsage[] =
     "usage: velmora-trailer [--window] [--mode-switch] [--render-size WxH] [--data DIR]\n"
-    "                       [--start SECONDS] [--audio-offset MS] [--help] [--version]\n"
+    "                       [--start SECONDS] [--audio-offset MS] [--silent] [--help] [--version]\n"
     "  --window            start in a 640x480 window instead of full screen\n"
     "  --mode-switch       full screen switches the display to the mode closest to 640x480\n"
     "  --render-size WxH   render the picture at WxH pixels and scale it to the screen\n"
-    "  --data DIR          look for TrailerLOW.mp3 and Data in DIR first\n"
+    "  --data DIR          take TrailerLOW.mp3 and Data from DIR, which must hold TrailerLOW.mp3\n"
     "  --start SECONDS     begin the show that far in (0 to 133.2)\n"
     "  --audio-offset MS   show the picture MS milliseconds later (negative: earlier)\n"
+    "  --silent            play no sound (for a machine without any); the show keeps its pace\n"
     "  --help              print this and exit\n"
     "  --version           print the version and exit\n"
+    "Data: the soundtrack and the Data folder come from the first folder holding TrailerLOW.mp3:\n"
+    "  --data DIR, the working directory, the program's folder, then the installed data.\n"
     "Keys: Space switches between full screen and window, Escape ends the show.\n";
 
 const char* ShowUsage() { return kUsage; }
@@ -84,6 +87,8 @@ bool ParseShowOptions(int argc, const char* const* argv, ShowOptions* options, s
       options->help = true;
     } else if (name == "--version") {
       options->version = true;
+    } else if (name == "--silent") {
+      options->silent = true;
     } else if (name == "--render-size") {
       good = ParseSize(value, &options->renderWidth, &options->renderHeight);
     } else if (name == "--data") {

@@ -1,6 +1,6 @@
 // The show's command line:
 //   velmora-trailer [--window] [--mode-switch] [--render-size WxH] [--data DIR]
-//                   [--start SECONDS] [--audio-offset MS] [--help] [--version]
+//                   [--start SECONDS] [--audio-offset MS] [--silent] [--help] [--version]
 // Values follow their option as the next argument or after '='.
 #pragma once
 
@@ -14,6 +14,7 @@ struct ShowOptions {
   std::string dataFolder;     // searched first for the soundtrack and Data; empty: not given
   double startSeconds = 0.0;  // where in the soundtrack the show begins
   int audioOffsetMillis = 0;  // how much later than reported the sound is heard
+  bool silent = false;        // play to no sound output, paced as if heard
   bool help = false;
   bool version = false;
 };

@@ -2,6 +2,8 @@
 
 #include "platform/msgbox.h"
 
+#include <cstdio>
+
 // ---------------------------------------------------------------------------
 // State
 // ---------------------------------------------------------------------------
@@ -61,6 +63,10 @@ bool BSS_Init() {
   if (!BASS_Init(-1, 44100, 0, nullptr)) {
     Warn("Can't initialize digital sound system", "Error");
     BError();
+    // The boxes say what failed; this says what to do about it, last.
+    std::fputs("velmora-trailer: no sound output could be opened (no sound server or sound card answered); "
+               "to watch in silence, start it with --silent\n",
+               stderr);
     return false;
   }
   BASS_SetOutputDelay(AudioOffsetMillis);

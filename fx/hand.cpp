@@ -60,6 +60,7 @@ static TextureImage ManoTXT;  // "Data\pincho1.tga": loaded, never bound
 
 static struct {
   bool manoLoaded = false;  // a load of ManoTXT has succeeded: never read it again
+  bool manoReported = false;  // a load has been tried, and a failure named on stderr
 } Hand;
 
 // ---------------------------------------------------------------------------
@@ -82,7 +83,12 @@ static int PoseNow() {
 void RenderHandScene(int32_t a) {
   // Read in the first frame rather than at start-up, and again each frame
   // until it succeeds; a missing file changes nothing on screen.
-  if (!Hand.manoLoaded) Hand.manoLoaded = LoadTGA(&ManoTXT, "Data\\pincho1.tga");
+  // A failure is named on stderr once, not every frame.
+  if (!Hand.manoLoaded) {
+    Hand.manoLoaded = Hand.manoReported ? LoadTGA(&ManoTXT, "Data\\pincho1.tga")
+                                        : LoadSceneTexture(&ManoTXT, "Data\\pincho1.tga");
+    Hand.manoReported = true;
+  }
 
   const float t = float(double(a) * 0.01);  // one unit: 10 ms
   const int pose = PoseNow();

@@ -4,22 +4,27 @@
 #include "models/mesh.h"
 #include "paths/spline.h"
 #include "platform/msgbox.h"
+#include "platform/win_files.h"
 #include "render/tga.h"
 
 #include <GL/gl.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 // ---------------------------------------------------------------------------
 // Loading
 
 bool LoadSceneModel(const char* file, QTL_3DObject* obj) {
-  if (QTL_3DSMain(file, obj)) return true;
+  ModelProblem problem = ModelProblem::None;
+  if (QTL_3DSMain(file, obj, &problem)) return true;
   // The box names the file with a lower-case extension, whatever the case the
   // file is opened with ("Data\Nena1.3DS" is reported as "Data\Nena1.3ds").
+  // A file that is there but no model gets a box of the same kind.
   char message[256];
-  std::snprintf(message, sizeof message, "%s not found!", file);
+  if (problem == ModelProblem::NotFound) std::snprintf(message, sizeof message, "%s not found!", file);
+  else std::snprintf(message, sizeof message, "%s is %s!", file, ModelProblemText(problem));
   const char* dot = std::strrchr(file, '.');
   const size_t nameEnd = std::strlen(file) < sizeof message ? std::strlen(file) : sizeof message - 1;
   for (size_t i = dot ? size_t(dot - file) : nameEnd; i < nameEnd; ++i)
@@ -28,11 +33,22 @@ bool LoadSceneModel(const char* file, QTL_3DObject* obj) {
   return false;
 }
 
+bool LoadSceneTexture(TextureImage* texture, const char* file) {
+  TgaProblem problem = TgaProblem::None;
+  if (LoadTGA(texture, file, &problem)) return true;
+  std::string path;
+  if (ResolveShowFile(file, &path))
+    std::fprintf(stderr, "velmora-trailer: texture %s (%s): %s\n", file, path.c_str(), TgaProblemText(problem));
+  else
+    std::fprintf(stderr, "velmora-trailer: texture %s: %s\n", file, TgaProblemText(problem));
+  return false;
+}
+
 bool LoadSceneFiles(const SceneFiles& files) {
   for (int i = 0; i < files.models.count; ++i)
     if (!LoadSceneModel(files.models.files[i].file, files.models.files[i].obj)) return false;
   for (int i = 0; i < files.textures.count; ++i)
-    if (!LoadTGA(&files.textures.records[i], files.textures.files[i])) return false;
+    if (!LoadSceneTexture(&files.textures.records[i], files.textures.files[i])) return false;
 
   SPL_PointType* control = files.path.control;
   const int capacity = int(sizeof control->Point / sizeof control->Point[0]);

@@ -17,14 +17,19 @@ struct TextureImage;
 // Loading (start-up)
 
 // Loads the model file `file` (a Windows-style name such as "Data\Fly.3ds")
-// into `obj`. When the file cannot be opened, shows the system-modal "Loading
+// into `obj`. When the file is missing, shows the system-modal "Loading
 // error" box "<file> not found!", the extension written in lower case, and
-// returns false.
+// returns false; a file that is there but cannot be read or is no 3DS model
+// gets the same box with the reason ("<file> is not a 3DS model!").
 bool LoadSceneModel(const char* file, QTL_3DObject* obj);
+
+// LoadTGA, and when it fails one line on stderr naming the file, the path it
+// resolved to and why. Returns LoadTGA's result.
+bool LoadSceneTexture(TextureImage* texture, const char* file);
 
 // Everything a scene reads at start-up, loaded in this order: the models
 // (a missing one shows its box), the textures (a rejected one fails the scene
-// silently: the loader has said why on stdout), then the camera path, sampled
+// with a line on stderr saying which and why), then the camera path, sampled
 // from its control points with path.steps samples per segment (an overflow
 // has shown its box and leaves the scene loaded). Every record named is one
 // of the scene's statics; the texture pixel buffers that the load allocates

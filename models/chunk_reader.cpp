@@ -94,6 +94,7 @@ static void ObjBlockReader(FILE* f, int ind, long p) {
 
 static void VertListReader(FILE* f, int, long p) {
   Store.VertexCount = 0;
+  ++Store.MeshListsRead;
   std::printf(".");
   TChunkBytes in = ChunkBytes(f, p);
   uint8_t raw[12];
@@ -113,6 +114,7 @@ static void VertListReader(FILE* f, int, long p) {
 }
 
 static void FaceListReader(FILE* f, int ind, long p) {
+  ++Store.MeshListsRead;
   TChunkBytes in = ChunkBytes(f, p);
   uint8_t raw[8];
   if (!Take(in, raw, 2)) return;

@@ -63,6 +63,7 @@ struct TStagingStore {
   int32_t VertexCount;     // records read by the latest vertex list (may pass the capacity)
   int32_t tmp_TotalFaces;  // faces declared by the latest face list, 0..65535
   bool Err3ds;             // a vertex or face list overflowed the store; never lowered
+  uint32_t MeshListsRead;  // vertex and face lists met so far, all files together (wraps)
   int Verbose;             // non-zero: unknown chunks are printed; the show never sets it
 };
 

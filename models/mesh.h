@@ -22,11 +22,23 @@ struct QTL_3DObject {
   QTL_Triangle Triangle[40000];
 };
 
-// Loads `Filename` (a Windows-style name) into `Obj`. False only when the file
-// cannot be opened (a message on stdout; Obj untouched). Overflows show the
-// "Internal overflow!" box and still return true. Records are large (2.5 MB):
-// keep them static or on the heap.
-bool QTL_3DSMain(const char* Filename, QTL_3DObject* Obj);
+// Why a model file was not loaded.
+enum class ModelProblem {
+  None,
+  NotFound,    // no such file
+  NotRegular,  // a FIFO, a device, a socket: never opened
+  Unreadable,  // there, but cannot be read
+  NotA3DS,     // no main chunk at its start, or no vertex or face list at all
+};
+// "not found", "not a regular file", "cannot be read", "not a 3DS model".
+const char* ModelProblemText(ModelProblem problem);
+
+// Loads `Filename` (a Windows-style name) into `Obj`. False when the file
+// cannot be opened or is not a 3DS model: one line on stdout naming the file
+// and why, Obj untouched, the reason in *problem (may be null). Overflows
+// show the "Internal overflow!" box and still return true. Records are large
+// (2.5 MB): keep them static or on the heap.
+bool QTL_3DSMain(const char* Filename, QTL_3DObject* Obj, ModelProblem* problem = nullptr);
 
 // Translates, rotates about x, y, z (degrees) the current matrix, leaving the
 // product current, and draws every triangle with its texture coordinates and

@@ -23,17 +23,63 @@ static TVertex Corner(int32_t index) {
   return {staged.x, staged.y, staged.z, staged.u, staged.v};
 }
 
-bool QTL_3DSMain(const char* Filename, QTL_3DObject* Obj) {
-  FILE* f = OpenShowFile(Filename, "rb");
-  if (!f) {
-    std::printf("\n 3DS Loader error: File %s not found!\n", Filename);
-    return false;
+constexpr uint16_t kMainChunk = 0x4D4D;
+
+const char* ModelProblemText(ModelProblem problem) {
+  switch (problem) {
+    case ModelProblem::None: return "loaded";
+    case ModelProblem::NotFound: return "not found";
+    case ModelProblem::NotRegular: return "not a regular file";
+    case ModelProblem::Unreadable: return "cannot be read";
+    case ModelProblem::NotA3DS: return "not a 3DS model";
   }
+  return "cannot be read";
+}
+
+static ModelProblem FromFileProblem(FileProblem problem) {
+  switch (problem) {
+    case FileProblem::None: return ModelProblem::None;
+    case FileProblem::NotFound: return ModelProblem::NotFound;
+    case FileProblem::NotRegular: return ModelProblem::NotRegular;
+    case FileProblem::Unreadable: return ModelProblem::Unreadable;
+  }
+  return ModelProblem::Unreadable;
+}
+
+// A 3DS file opens with its main chunk.
+static bool StartsWithMainChunk(FILE* f, long length) {
+  uint8_t id[2];
+  const bool main = length >= 6 && std::fread(id, 1, 2, f) == 2 && (id[0] | id[1] << 8) == kMainChunk;
+  std::fseek(f, 0, SEEK_SET);
+  return main;
+}
+
+static bool Refuse(const char* Filename, ModelProblem why, ModelProblem* problem) {
+  // A missing file keeps the message it always had.
+  if (why == ModelProblem::NotFound) std::printf("\n 3DS Loader error: File %s not found!\n", Filename);
+  else std::printf("\n 3DS Loader error: File %s is %s!\n", Filename, ModelProblemText(why));
+  if (problem) *problem = why;
+  return false;
+}
+
+bool QTL_3DSMain(const char* Filename, QTL_3DObject* Obj, ModelProblem* problem) {
+  FileProblem fileProblem = FileProblem::None;
+  FILE* f = OpenShowFile(Filename, &fileProblem);
+  if (!f) return Refuse(Filename, FromFileProblem(fileProblem), problem);
   std::fseek(f, 0, SEEK_END);
   const long length = std::max(std::ftell(f), 0L);
   std::fseek(f, 0, SEEK_SET);
+  // Not a model at all: refused before the walk, which would leave the
+  // record as whatever the last file staged.
+  if (!StartsWithMainChunk(f, length)) {
+    std::fclose(f);
+    return Refuse(Filename, ModelProblem::NotA3DS, problem);
+  }
+  const uint32_t listsBefore = Staging().MeshListsRead;
   ChunkReader(f, 0, length);
   std::fclose(f);
+  if (Staging().MeshListsRead == listsBefore) return Refuse(Filename, ModelProblem::NotA3DS, problem);
+  if (problem) *problem = ModelProblem::None;
 
   const TStagingStore& store = Staging();
   // A face list may declare up to 65535 faces; the record holds fewer, and a

@@ -1,9 +1,13 @@
 #include "platform/audio_decode.h"
 
+#include "platform/win_files.h"
+
 #include <SDL.h>
 #include <mpg123.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -82,7 +86,31 @@ static bool Convert(const std::vector<int16_t>& in, long fileRate, int rate, std
   return ok;
 }
 
-int DecodeMp3File(const char* path, int rate, std::vector<int16_t>* stereo, long* fileRate) {
+// The file as libmpg123 reads it: from memory, seekable, as a file would be.
+struct MemoryFile {
+  const uint8_t* data;
+  size_t size;
+  size_t at;  // read position
+};
+
+static mpg123_ssize_t ReadMemory(void* handle, void* buffer, size_t bytes) {
+  MemoryFile* file = static_cast<MemoryFile*>(handle);
+  const size_t count = std::min(bytes, file->size - file->at);
+  if (count) std::memcpy(buffer, file->data + file->at, count);
+  file->at += count;
+  return mpg123_ssize_t(count);
+}
+
+static off_t SeekMemory(void* handle, off_t offset, int whence) {
+  MemoryFile* file = static_cast<MemoryFile*>(handle);
+  const int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? int64_t(file->at) : int64_t(file->size);
+  if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return -1;
+  if (offset < -base || int64_t(offset) > int64_t(file->size) - base) return -1;
+  file->at = size_t(base + offset);
+  return off_t(file->at);
+}
+
+int DecodeMp3Memory(const uint8_t* data, size_t size, int rate, std::vector<int16_t>* stereo, long* fileRate) {
   static const bool libraryReady = mpg123_init() == MPG123_OK;
   if (!libraryReady) return -1;
   int result = MPG123_OK;
@@ -97,8 +125,12 @@ int DecodeMp3File(const char* path, int rate, std::vector<int16_t>* stereo, long
   mpg123_rates(&rates, &rateCount);
   for (size_t i = 0; i < rateCount; ++i) mpg123_format(decoder, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
 
+  MemoryFile file = {data, size, 0};
   int code = 0, channels = 0, encoding = 0;
-  if (mpg123_open(decoder, path) != MPG123_OK) code = 2;
+  *fileRate = 0;
+  if (mpg123_replace_reader_handle(decoder, ReadMemory, SeekMemory, nullptr) != MPG123_OK ||
+      mpg123_open_handle(decoder, &file) != MPG123_OK)
+    code = 2;
   else if (mpg123_getformat(decoder, fileRate, &channels, &encoding) != MPG123_OK || *fileRate <= 0 || channels != 2 ||
            encoding != MPG123_ENC_SIGNED_16)
     code = 6;
@@ -108,14 +140,19 @@ int DecodeMp3File(const char* path, int rate, std::vector<int16_t>* stereo, long
     // resamples instead of handing us something else.
     mpg123_format_none(decoder);
     mpg123_format(decoder, *fileRate, 2, MPG123_ENC_SIGNED_16);
-    const off_t length = mpg123_length(decoder);
-    if (length > 0) decoded.reserve(size_t(length) * 2 + 4608);
+    // The length a header claims is not trusted for memory, only checked: a
+    // claim beyond the bound is a damaged header, and what the decoder really
+    // puts out is held to the same bound.
+    const int64_t limit = int64_t(*fileRate) * kMaxDecodedSeconds;
+    const off_t claimed = mpg123_length(decoder);
+    if (claimed > limit) code = 6;
     unsigned char pcm[4608 * 4];
-    for (int idle = 0; idle <= 64;) {
+    for (int idle = 0; code == 0 && idle <= 64;) {
       size_t bytes = 0;
       const int read = mpg123_read(decoder, pcm, sizeof pcm, &bytes);
       const int16_t* samples = reinterpret_cast<const int16_t*>(pcm);
       decoded.insert(decoded.end(), samples, samples + (bytes / 4) * 2);
+      if (int64_t(decoded.size() / 2) > limit) code = 6;
       idle = bytes ? 0 : idle + 1;
       if (read != MPG123_OK && read != MPG123_NEW_FORMAT) break;
     }
@@ -128,4 +165,29 @@ int DecodeMp3File(const char* path, int rate, std::vector<int16_t>* stereo, long
   else if (*fileRate * 2 == rate) UpsampleTwice(decoded, stereo);
   else if (!Convert(decoded, *fileRate, rate, stereo)) return 1;
   return 0;
+}
+
+int DecodeMp3File(const char* path, int rate, std::vector<int16_t>* stereo, long* fileRate) {
+  const int fd = OpenRegularFile(path, nullptr);
+  if (fd < 0) return 2;
+  std::vector<uint8_t> bytes;
+  bool tooLarge = false, failed = false;
+  uint8_t buffer[65536];
+  for (;;) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      failed = got < 0;
+      break;
+    }
+    if (bytes.size() + size_t(got) > kMaxFileBytes) {
+      tooLarge = true;
+      break;
+    }
+    bytes.insert(bytes.end(), buffer, buffer + got);
+  }
+  close(fd);
+  if (failed) return 2;
+  if (tooLarge) return 6;
+  return DecodeMp3Memory(bytes.data(), bytes.size(), rate, stereo, fileRate);
 }

@@ -8,10 +8,20 @@
 // Any thread; no shared state.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
-// Returns 0 or the audio library's error code: 2 the file cannot be opened,
-// 6 it holds no MPEG audio, 1 out of memory. A file that breaks off or turns
-// to garbage simply ends there. *fileRate gets the file's own rate in Hz.
+// The longest soundtrack taken, in seconds of audio, and the largest file.
+// The show's is 133 s; a header or a file claiming more is damaged.
+constexpr int kMaxDecodedSeconds = 20 * 60;
+constexpr size_t kMaxFileBytes = 128u << 20;
+
+// Returns 0 or the audio library's error code: 2 the file cannot be opened
+// (or is not a regular file), 6 it holds no MPEG audio, or claims or decodes
+// to more than kMaxDecodedSeconds, 1 out of memory. A file that breaks off or
+// turns to garbage simply ends there. *fileRate gets the file's own rate in Hz.
 int DecodeMp3File(const char* path, int rate, std::vector<int16_t>* stereo, long* fileRate);
+
+// The same for a file's bytes already in memory.
+int DecodeMp3Memory(const uint8_t* data, size_t size, int rate, std::vector<int16_t>* stereo, long* fileRate);

@@ -1,10 +1,12 @@
 #include "platform/win_files.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -14,14 +16,12 @@
 #define TRAILER_DATA_FROM_BIN "../share/velmora-trailer"
 #endif
 
-// What a data folder holds: the soundtrack (a file) or the models and
-// textures (a folder).
-static const struct {
-  const char* name;
-  bool folder;
-} kDataMarkers[] = {{"TrailerLOW.mp3", false}, {"Data", true}};
+// A data folder is one that holds the soundtrack: a folder merely named
+// "data" (there are many) is not one.
+static const char kSoundtrack[] = "TrailerLOW.mp3";
 
 static std::string GivenDataFolder;  // SetShowDataFolder's; searched first
+static bool NamesArePaths = false;   // TakeShowNamesAsPaths's
 
 enum class Kind { File, Folder };
 
@@ -97,9 +97,7 @@ static bool ResolveUnder(const std::string& base, const std::string& windowsName
 
 static bool HoldsShowData(const std::string& folder) {
   std::string match;
-  for (const auto& marker : kDataMarkers)
-    if (MatchInFolder(folder, marker.name, marker.folder ? Kind::Folder : Kind::File, &match)) return true;
-  return false;
+  return MatchInFolder(folder, kSoundtrack, Kind::File, &match);
 }
 
 static std::string AsFolder(std::string folder) {
@@ -108,6 +106,10 @@ static std::string AsFolder(std::string folder) {
 }
 
 void SetShowDataFolder(const std::string& folder) { GivenDataFolder = AsFolder(folder); }
+
+bool IsShowDataFolder(const std::string& folder) { return !folder.empty() && HoldsShowData(AsFolder(folder)); }
+
+void TakeShowNamesAsPaths(bool on) { NamesArePaths = on; }
 
 std::string ShowDataFolder() {
   const std::string exeFolder = ExecutableFolder();
@@ -128,12 +130,60 @@ std::string ShowDataFolder() {
 bool ResolveShowFile(const char* windowsName, std::string* path) {
   if (!windowsName || !*windowsName) return false;
   const std::string name(windowsName);
+  if (NamesArePaths) {
+    if (!IsA(name, Kind::File)) return false;
+    *path = name;
+    return true;
+  }
   if (name[0] == '/' || name[0] == '\\') return ResolveUnder("/", name, path);
   return ResolveUnder(ShowDataFolder(), name, path);
 }
 
-FILE* OpenShowFile(const char* windowsName, const char* mode) {
+int OpenRegularFile(const char* path, FileProblem* problem) {
+  FileProblem dummy;
+  if (!problem) problem = &dummy;
+  // Non-blocking, so that a FIFO or a device cannot hold the open for ever;
+  // it is refused right after.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *problem = errno == ENOENT || errno == ENOTDIR ? FileProblem::NotFound : FileProblem::Unreadable;
+    return -1;
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    *problem = FileProblem::NotRegular;
+    return -1;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  *problem = FileProblem::None;
+  return fd;
+}
+
+FILE* OpenShowFile(const char* windowsName, FileProblem* problem) {
+  FileProblem dummy;
+  if (!problem) problem = &dummy;
   std::string path;
-  if (!ResolveShowFile(windowsName, &path)) return nullptr;
-  return std::fopen(path.c_str(), mode);
+  if (!ResolveShowFile(windowsName, &path)) {
+    *problem = FileProblem::NotFound;
+    return nullptr;
+  }
+  const int fd = OpenRegularFile(path.c_str(), problem);
+  if (fd < 0) return nullptr;
+  FILE* file = fdopen(fd, "rb");
+  if (!file) {
+    close(fd);
+    *problem = FileProblem::Unreadable;
+  }
+  return file;
+}
+
+const char* FileProblemText(FileProblem problem) {
+  switch (problem) {
+    case FileProblem::None: return "no problem";
+    case FileProblem::NotFound: return "not found";
+    case FileProblem::NotRegular: return "not a regular file";
+    case FileProblem::Unreadable: return "cannot be read";
+  }
+  return "cannot be read";
 }

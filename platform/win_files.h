@@ -8,18 +8,30 @@
 //
 // Relative names are looked up in one data folder only, so that the
 // soundtrack and the models never come from two different sets. It is the
-// first of these that holds "TrailerLOW.mp3" or a "Data" folder: the folder
-// set by SetShowDataFolder, the working directory, the running executable's
-// folder, the installed data folder (../share/velmora-trailer from the
-// executable's folder). The working directory when none does.
+// first of these that holds "TrailerLOW.mp3": the folder set by
+// SetShowDataFolder, the working directory, the running executable's folder,
+// the installed data folder (../share/velmora-trailer from the executable's
+// folder). The working directory when none does.
+//
+// Only regular files are opened: a FIFO, a device or a socket under a show
+// file's name is refused as soon as it is found, never waited on.
 // Main thread only.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
-// Opens `windowsName` with fopen's `mode`; nullptr when no match exists.
-FILE* OpenShowFile(const char* windowsName, const char* mode);
+// Why a file was not opened.
+enum class FileProblem { None, NotFound, NotRegular, Unreadable };
+const char* FileProblemText(FileProblem problem);  // "not found", "not a regular file", ...
+
+// Opens `windowsName` for binary reading; nullptr when there is no such
+// regular file, with the reason in *problem (may be null).
+FILE* OpenShowFile(const char* windowsName, FileProblem* problem = nullptr);
+
+// Opens the Linux path `path` read-only when it is a regular file: a
+// descriptor in blocking mode, or -1 with the reason in *problem (may be null).
+int OpenRegularFile(const char* path, FileProblem* problem);
 
 // The Linux path that `windowsName` resolves to; false when none exists.
 bool ResolveShowFile(const char* windowsName, std::string* path);
@@ -27,5 +39,12 @@ bool ResolveShowFile(const char* windowsName, std::string* path);
 // The folder searched first; empty: none.
 void SetShowDataFolder(const std::string& folder);
 
+// Whether `folder` would be taken as a data folder: it holds the soundtrack.
+bool IsShowDataFolder(const std::string& folder);
+
 // The data folder in force, ending in '/'; empty for the working directory.
 std::string ShowDataFolder();
+
+// For tools that take file names from their command line: while on, names
+// are plain Linux paths, relative to the working directory, not show names.
+void TakeShowNamesAsPaths(bool on);

@@ -17,6 +17,7 @@
 #include "fx/hand.h"
 #include "fx/title.h"
 #include "platform/crt_rand.h"
+#include "platform/messages.h"
 #include "render/overlay.h"
 #include "render/text.h"
 #include "show/timeline_hook.h"
@@ -149,8 +150,10 @@ bool ShowLoadAll() {
   DrawText(0.0f, 0.0f, -9.0f, "Loading", kOpaque);
   SwapBuffers(hMainWindow);  // the word stays on screen during the loads
 
-  for (ShowSceneId scene : kLoadOrder)
+  for (ShowSceneId scene : kLoadOrder) {
+    if (StopSignalled()) return false;  // asked to end: the caller can tell
     if (!SceneOps[scene].Load()) return false;  // the scene has shown its own box
+  }
   return true;
 }
 

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <memory>
 #include <string>
@@ -117,8 +119,45 @@ TEST_F(ModelLoader, DamagedFilesStillLoad) {
   Write("cut.3ds", Bytes(whole.begin(), whole.end() - 3));  // the face's flags and one index lost
   ASSERT_TRUE(Load("cut.3ds", obj_.get()));
   EXPECT_EQ(obj_->NumTriangles, 1);  // the declared count stands
+  EXPECT_EQ(Boxes(), 0);
+}
+
+// Not in the original loader, which took any file as a model and drew it as
+// nothing (or as the last file's mesh).
+TEST_F(ModelLoader, FilesThatAreNoModelAreRefusedByNameAndLeaveTheRecord) {
+  Bytes random(1000);
+  uint32_t seed = 12345;
+  for (uint8_t& byte : random) byte = uint8_t((seed = seed * 1103515245u + 12345u) >> 24);
+  random[0] = 0x12;  // whatever the generator says, not the main chunk
   Write("empty.3ds", {});
-  EXPECT_TRUE(Load("empty.3ds", obj_.get()));
+  Write("zeros.3ds", Bytes(4096, 0));
+  Write("random.3ds", random);
+  Write("nomesh.3ds", MainFile({ObjectBlock(Chunk(0x4160, Bytes(48, 0)))}));  // a matrix, no lists
+  ASSERT_EQ(mkfifo("Data/fifo.3ds", 0644), 0);  // nobody writes to it: opening it must not wait
+  const struct {
+    const char* name;
+    ModelProblem problem;
+    const char* reason;
+  } cases[] = {
+      {"empty.3ds", ModelProblem::NotA3DS, "is not a 3DS model"},
+      {"zeros.3ds", ModelProblem::NotA3DS, "is not a 3DS model"},
+      {"random.3ds", ModelProblem::NotA3DS, "is not a 3DS model"},
+      {"nomesh.3ds", ModelProblem::NotA3DS, "is not a 3DS model"},
+      {"fifo.3ds", ModelProblem::NotRegular, "is not a regular file"},
+      {"none.3ds", ModelProblem::NotFound, "not found"},
+  };
+  obj_->NumTriangles = 17;
+  for (const auto& c : cases) {
+    ModelProblem problem = ModelProblem::None;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(QTL_3DSMain((std::string("Data\\") + c.name).c_str(), obj_.get(), &problem)) << c.name;
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(problem, c.problem) << c.name;
+    EXPECT_NE(printed.find(std::string("3DS Loader error: File Data\\") + c.name + " " + c.reason + "!\n"),
+              std::string::npos)
+        << printed;
+    EXPECT_EQ(obj_->NumTriangles, 17) << c.name;
+  }
   EXPECT_EQ(Boxes(), 0);
 }
 

@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 static std::vector<uint8_t> QuietMp3(double seconds) {
@@ -46,6 +49,35 @@ TEST_F(Soundtrack, FileThatIsNoMp3ShowsUnsupportedFormat) {
   dir_.Write("TrailerLOW.mp3", std::vector<uint8_t>(4096, 0x55));
   EXPECT_FALSE(BSS_Init());
   ExpectBoxes({{"Unable to create stream file!", "Error"}, {"Unsupported format", "BASS Init Error"}});
+}
+
+// A tone whose Xing/Info header claims 0xFFFFFFF0 frames, some 60,000 hours.
+static std::vector<uint8_t> Mp3ClaimingFourBillionFrames() {
+  std::vector<int16_t> pcm(22050 * 2);
+  for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = int16_t(4000 * ((i / 50) % 2));
+  std::vector<uint8_t> mp3;
+  EXPECT_TRUE(EncodeMp3(pcm.data(), pcm.size() / 2, 2, 22050, 64, &mp3, true));
+  for (size_t at = 0; at + 12 <= mp3.size() && at < 200; ++at) {
+    if (std::memcmp(&mp3[at], "Info", 4) != 0 && std::memcmp(&mp3[at], "Xing", 4) != 0) continue;
+    EXPECT_TRUE(mp3[at + 7] & 1) << "the tag carries a frame count";
+    const uint8_t frames[4] = {0xFF, 0xFF, 0xFF, 0xF0};  // big-endian
+    std::memcpy(&mp3[at + 8], frames, 4);
+    return mp3;
+  }
+  ADD_FAILURE() << "the encoder wrote no Xing/Info tag";
+  return mp3;
+}
+
+TEST_F(Soundtrack, AHeaderClaimingBillionsOfFramesShowsUnsupportedFormat) {
+  dir_.Write("TrailerLOW.mp3", Mp3ClaimingFourBillionFrames());
+  EXPECT_FALSE(BSS_Init());
+  ExpectBoxes({{"Unable to create stream file!", "Error"}, {"Unsupported format", "BASS Init Error"}});
+}
+
+TEST_F(Soundtrack, AFifoIsAFileThatCannotBeOpenedNotAWait) {
+  ASSERT_EQ(mkfifo("TrailerLOW.mp3", 0644), 0);  // nobody ever writes to it
+  EXPECT_FALSE(BSS_Init());
+  ExpectBoxes({{"Unable to create stream file!", "Error"}, {"Unable to open file", "BASS Init Error"}});
 }
 
 TEST_F(Soundtrack, SecondInitReportsAlreadyInitialized) {

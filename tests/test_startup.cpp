@@ -80,9 +80,10 @@ static bool Parse(std::vector<const char*> args, ShowOptions* options, std::stri
 TEST(CommandLine, TakesEveryOptionInBothForms) {
   ShowOptions options;
   ASSERT_TRUE(Parse({"--window", "--mode-switch", "--render-size", "800x600", "--data=/x y", "--start", "12.5",
-                     "--audio-offset=-40"},
+                     "--audio-offset=-40", "--silent"},
                     &options));
   EXPECT_TRUE(options.window);
+  EXPECT_TRUE(options.silent);
   EXPECT_TRUE(options.modeSwitch);
   EXPECT_EQ(options.renderWidth, 800);
   EXPECT_EQ(options.renderHeight, 600);
@@ -91,6 +92,7 @@ TEST(CommandLine, TakesEveryOptionInBothForms) {
   EXPECT_EQ(options.audioOffsetMillis, -40);
   ASSERT_TRUE(Parse({}, &options));
   EXPECT_FALSE(options.window);
+  EXPECT_FALSE(options.silent);
   EXPECT_EQ(options.renderWidth, 0);
   ASSERT_TRUE(Parse({"--help", "--version"}, &options));
   EXPECT_TRUE(options.help && options.version);

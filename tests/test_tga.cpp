@@ -1,9 +1,11 @@
 // TGA textures: what is accepted, how pixels reach OpenGL, and that every
 // refusal leaves neither a texture name nor a pixel buffer behind.
 #include "render/tga.h"
+#include "fx/scene_kit.h"
 #include "tests/support/gl_test.h"
 
 #include <GL/gl.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <vector>
@@ -148,6 +150,39 @@ TEST_F(Tga, MissingFileIsRefusedSilently) {
   EXPECT_FALSE(LoadTGA(&texture, "Data\\Nothing.tga"));
   EXPECT_EQ(texture.pixels, nullptr);
   EXPECT_TRUE(NoTextureMade());
+}
+
+TEST_F(Tga, RefusalsSayWhyAndTheScenesNameTheFile) {
+  const std::vector<uint8_t> good = MakeTGA(2, 1, 24, {1, 2, 3, 4, 5, 6});
+  std::vector<uint8_t> rle = good;
+  rle[2] = 10;
+  dir.Write("Data/rle.tga", rle);
+  dir.Write("Data/cut.tga", std::vector<uint8_t>(good.begin(), good.end() - 1));
+  ASSERT_EQ(mkfifo("Data/fifo.tga", 0644), 0);  // nobody writes to it: opening it must not wait
+  const struct {
+    const char* file;
+    TgaProblem problem;
+  } cases[] = {
+      {"Data\\none.tga", TgaProblem::NotFound},
+      {"Data\\fifo.tga", TgaProblem::NotRegular},
+      {"Data\\rle.tga", TgaProblem::NotSupported},
+      {"Data\\cut.tga", TgaProblem::Truncated},
+  };
+  for (const auto& c : cases) {
+    TextureImage texture = {};
+    TgaProblem problem = TgaProblem::None;
+    EXPECT_FALSE(LoadTGA(&texture, c.file, &problem)) << c.file;
+    EXPECT_EQ(problem, c.problem) << c.file;
+  }
+  EXPECT_TRUE(NoTextureMade());
+
+  TextureImage texture = {};
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(LoadSceneTexture(&texture, "Data\\cut.tga"));
+  EXPECT_FALSE(LoadSceneTexture(&texture, "Data\\none.tga"));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "velmora-trailer: texture Data\\cut.tga (Data/cut.tga): cut short: fewer pixels than its header says\n"
+            "velmora-trailer: texture Data\\none.tga: not found\n");
 }
 
 TEST_F(Tga, FindsWindowsNamesWhateverTheirCase) {

@@ -34,7 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ForgetFaceCount();
   WriteFuzzFile(Path, data, size);
   MessageBoxStartRecording();  // the overflow box, recorded and dropped
-  if (!QTL_3DSMain(Path, &Model)) std::abort();  // the file exists: only a missing one may fail
+  // The file exists and is regular: it may only be refused as no 3DS model.
+  ModelProblem problem = ModelProblem::None;
+  if (!QTL_3DSMain(Path, &Model, &problem) && problem != ModelProblem::NotA3DS) std::abort();
   if (Model.NumTriangles < 0 || Model.NumTriangles > 40000) std::abort();
   const TStagingStore& store = Staging();
   if (store.tmp_TotalFaces < 0 || store.tmp_TotalFaces > 65535) std::abort();

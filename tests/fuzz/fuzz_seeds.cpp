@@ -1,5 +1,9 @@
-// Writes the fuzzers' seed corpus: a few small, valid models and textures.
-// usage: fuzz_seeds OUT_DIR   (writes OUT_DIR/3ds/* and OUT_DIR/tga/*)
+// Writes the fuzzers' seed corpus: a few small, valid models, textures and
+// MP3s (written by the soundtrack's own encoder).
+// usage: fuzz_seeds OUT_DIR   (writes OUT_DIR/3ds/*, OUT_DIR/tga/* and OUT_DIR/mp3/*)
+#include "tools/soundgen/mp3_encode.h"
+
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -71,6 +75,27 @@ static Bytes Tga(unsigned width, unsigned height, unsigned bits, uint8_t descrip
   return out;
 }
 
+// A short tone at `rate`, mono or stereo, with or without the encoder's
+// Xing/LAME tag frame; `id3` wraps it in an ID3v2 header and an ID3v1 tail.
+static Bytes Mp3(int rate, int channels, bool lameTag, bool id3) {
+  const size_t frames = size_t(rate) / 8;  // an eighth of a second: a few MPEG frames
+  std::vector<int16_t> pcm(frames * size_t(channels));
+  for (size_t i = 0; i < frames; ++i)
+    for (int c = 0; c < channels; ++c)
+      pcm[i * size_t(channels) + size_t(c)] = int16_t(8000 * std::sin(double(i) * (c + 1) * 0.05));
+  Bytes mp3;
+  // 64 kbps from 16 kHz up: at 32 the frames are too small for the tag.
+  if (!EncodeMp3(pcm.data(), frames, channels, rate, rate >= 16000 ? 64 : 32, &mp3, lameTag)) return {};
+  if (!id3) return mp3;
+  const Bytes header = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 18};  // version 2.3, 18 bytes of frames
+  const Bytes title = {'T', 'I', 'T', '2', 0, 0, 0, 8, 0, 0,  // a title frame of 8 bytes:
+                       0, 'V', 'e', 'l', 'm', 'o', 'r', 'a'};  // Latin-1, "Velmora"
+  const Bytes tagged = Cat({header, title, mp3});
+  Bytes tail(128, 0);
+  tail[0] = 'T', tail[1] = 'A', tail[2] = 'G';
+  return Cat({tagged, tail});
+}
+
 static bool Save(const std::string& path, const Bytes& bytes) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
@@ -85,6 +110,7 @@ int main(int argc, char** argv) {
   }
   const std::string out = argv[1];
   mkdir(out.c_str(), 0755), mkdir((out + "/3ds").c_str(), 0755), mkdir((out + "/tga").c_str(), 0755);
+  mkdir((out + "/mp3").c_str(), 0755);
 
   const Bytes faceMaterial = Chunk(0x4130, Cat({Text("Stone"), Bytes{1, 0, 0, 0}}));
   const Bytes smoothing = Chunk(0x4150, Bytes{1, 0, 0, 0, 1, 0, 0, 0});
@@ -108,5 +134,20 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "fuzz_seeds: cannot write %s/%s\n", out.c_str(), seed.name);
       return 1;
     }
+
+  // Every MPEG version's rates, each mono and stereo, tagged and not.
+  const int rates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+  int n = 0;
+  for (int rate : rates)
+    for (int channels = 1; channels <= 2; ++channels)
+      for (int tagged = 0; tagged < 2; ++tagged, ++n) {
+        const Bytes mp3 = Mp3(rate, channels, tagged == 1, tagged == 1 && n % 3 == 0);
+        const std::string name = out + "/mp3/" + std::to_string(rate) + (channels == 1 ? "-mono" : "-stereo") +
+                                 (tagged ? "-tagged" : "") + ".mp3";
+        if (mp3.empty() || !Save(name, mp3)) {
+          std::fprintf(stderr, "fuzz_seeds: cannot write %s\n", name.c_str());
+          return 1;
+        }
+      }
   return 0;
 }

@@ -1,6 +1,9 @@
 #include "tools/soundgen/mp3_decode.h"
 
+#include <fcntl.h>
 #include <mpg123.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 bool DecodeMp3(const char* path, std::vector<int16_t>* pcm, long* rate, int* channels) {
   if (mpg123_init() != MPG123_OK) return false;
@@ -9,9 +12,14 @@ bool DecodeMp3(const char* path, std::vector<int16_t>* pcm, long* rate, int* cha
   if (!decoder) return false;
   mpg123_param(decoder, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
   mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+  // Regular files only, opened without blocking: a FIFO would hold the open.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat info;
+  bool ok = fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
   int encoding = 0;
-  bool ok = mpg123_open(decoder, path) == MPG123_OK &&
-            mpg123_getformat(decoder, rate, channels, &encoding) == MPG123_OK;
+  ok = ok && mpg123_open_fd(decoder, fd) == MPG123_OK &&
+       mpg123_getformat(decoder, rate, channels, &encoding) == MPG123_OK;
   if (ok) {
     mpg123_format_none(decoder);
     mpg123_format(decoder, *rate, *channels, MPG123_ENC_SIGNED_16);
@@ -27,5 +35,6 @@ bool DecodeMp3(const char* path, std::vector<int16_t>* pcm, long* rate, int* cha
   }
   mpg123_close(decoder);
   mpg123_delete(decoder);
+  if (fd >= 0) close(fd);
   return ok;
 }

@@ -8,5 +8,5 @@
 // Decodes `path` as the show hears it (everything the decoder puts out, the
 // codecs' delay included: nothing is cut) into interleaved 16-bit PCM,
 // appended to *pcm. False when the file
-// cannot be opened or decoding fails before its end.
+// cannot be opened, is not a regular file, or decoding fails before its end.
 bool DecodeMp3(const char* path, std::vector<int16_t>* pcm, long* rate, int* channels);

@@ -1,7 +1,9 @@
 // velmora-trailer-tool model FILE: loads a .3ds as the show does and reports its
-// triangle count and the bounds of their corners. No GL context is needed.
+// triangle count and the bounds of their corners. FILE is a path as given,
+// relative to the working directory. No GL context is needed.
 #include "models/mesh.h"
 #include "platform/msgbox.h"
+#include "platform/win_files.h"
 #include "tools/trailer_tool/commands.h"
 
 #include <algorithm>
@@ -14,11 +16,17 @@ int CmdModel(int argc, char** argv) {
   }
   static QTL_3DObject model;  // fresh: zero triangles
 
+  // The file is the one the user named, from where the user stands.
+  TakeShowNamesAsPaths(true);
   // The loader's overflow box would wait for a click; the tool reports it instead.
   MessageBoxStartRecording();
-  const bool loaded = QTL_3DSMain(argv[0], &model);
+  ModelProblem problem = ModelProblem::None;
+  const bool loaded = QTL_3DSMain(argv[0], &model, &problem);
   MessageBoxStopRecording();
-  if (!loaded) return 1;
+  if (!loaded) {
+    std::fprintf(stderr, "velmora-trailer-tool: model %s: %s\n", argv[0], ModelProblemText(problem));
+    return 1;
+  }
   for (const RecordedBox& box : MessageBoxLog())
     std::fprintf(stderr, "%s: %s\n", box.caption.c_str(), box.text.c_str());
 

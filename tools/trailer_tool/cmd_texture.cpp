@@ -1,9 +1,11 @@
 // velmora-trailer-tool texture FILE.tga OUT.png: the pixel buffer of a texture as the
 // show hands it to OpenGL, PNG row i = buffer row i (texture row t = i).
+// Both are paths as given, relative to the working directory.
 #include "tools/trailer_tool/commands.h"
 
 #include "tools/kit/headless_gl.h"
 #include "tools/kit/png_file.h"
+#include "platform/win_files.h"
 #include "render/tga.h"
 
 #include <cstdio>
@@ -18,8 +20,12 @@ int CmdTexture(int argc, char** argv) {
   if (argc != 2 || !*argv[0] || !*argv[1]) return Usage();
   if (!HeadlessGLCreate(64, 64)) return 1;
 
+  // The file is the one the user named, from where the user stands.
+  TakeShowNamesAsPaths(true);
   TextureImage texture = {};
-  if (!LoadTGA(&texture, argv[0])) {
+  TgaProblem problem = TgaProblem::None;
+  if (!LoadTGA(&texture, argv[0], &problem)) {
+    std::fprintf(stderr, "velmora-trailer-tool: texture %s: %s\n", argv[0], TgaProblemText(problem));
     std::puts("refused");
     HeadlessGLDestroy();
     return 1;

@@ -71,8 +71,12 @@ struct Output {
   bool headerWritten = false;
 };
 
-static void Close(Output* o, bool keep) {
-  if (o->format && o->format->pb) avio_closep(&o->format->pb);
+// Frees everything; false when the file's last bytes could not be written
+// (its close failed: a full disk, a quota, a network file system), in
+// *closeError.
+static bool Close(Output* o, int* closeError) {
+  *closeError = 0;
+  if (o->format && o->format->pb) *closeError = avio_closep(&o->format->pb);
   avformat_free_context(o->format);
   avcodec_free_context(&o->video);
   avcodec_free_context(&o->audio);
@@ -81,7 +85,7 @@ static void Close(Output* o, bool keep) {
   av_packet_free(&o->packet);
   sws_freeContext(o->scaler);
   o->format = nullptr, o->scaler = nullptr;
-  if (!keep && !o->tempPath.empty()) unlink(o->tempPath.c_str());
+  return *closeError >= 0;
 }
 
 static std::string AvError(int code) {
@@ -91,9 +95,16 @@ static std::string AvError(int code) {
 }
 
 // Makes the temporary file beside the output: proves the folder can be
-// written before any frame is rendered.
+// written before any frame is rendered. An existing OUT must be a file the
+// video can replace.
 static bool MakeTempFile(Output* o) {
   const std::string& out = o->finalPath;
+  struct stat info;
+  if (stat(out.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    std::fprintf(stderr, "velmora-trailer-tool: %s is %s, not a file to write the video to\n", out.c_str(),
+                 S_ISDIR(info.st_mode) ? "a folder" : "not a regular file");
+    return false;
+  }
   const size_t slash = out.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : out.substr(0, slash));
   const std::string base = slash == std::string::npos ? out : out.substr(slash + 1);
@@ -432,13 +443,18 @@ bool ExportVideo(const VideoOptions& options, VideoReport* report) {
   av_log_set_level(AV_LOG_ERROR);
 
   bool ok = MakeTempFile(&o) && ExportInto(&o, options, report);
-  Close(&o, ok);
+  int closeError = 0;
+  if (!Close(&o, &closeError) && ok) {
+    std::fprintf(stderr, "velmora-trailer-tool: cannot finish writing %s: %s; %s not written\n", o.tempPath.c_str(),
+                 AvError(closeError).c_str(), o.finalPath.c_str());
+    ok = false;
+  }
   if (ok && std::rename(o.tempPath.c_str(), o.finalPath.c_str()) != 0) {
     std::fprintf(stderr, "velmora-trailer-tool: cannot rename %s to %s: %s\n", o.tempPath.c_str(), o.finalPath.c_str(),
                  std::strerror(errno));
-    unlink(o.tempPath.c_str());
     ok = false;
   }
+  if (!ok && !o.tempPath.empty()) unlink(o.tempPath.c_str());
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGTERM, &oldTerm, nullptr);
   return ok;
