@@ -174,6 +174,9 @@ int CmdSync(int argc, char** argv) {
       return 2;
     }
   }
+  // Taken from the start: a fault's end signalled while the soundtrack is
+  // still being decoded must not end the tool.
+  std::signal(SIGUSR1, FaultOver);
   const bool silentDriver = driver && (!std::strcmp(driver, "dummy") || !std::strcmp(driver, "disk"));
   const AudioOutput* output = nullptr;  // the show's choice
   if (driver && !std::strcmp(driver, "pulse")) {
@@ -224,7 +227,6 @@ int CmdSync(int argc, char** argv) {
   // the show does, when the first frame is heard.
   std::vector<Read> reads;
   reads.reserve(size_t(seconds * 1100) + 1000);
-  std::signal(SIGUSR1, FaultOver);
   const int64_t playNanos = AudioMonotonicNanos();
   BASS_StreamPlay(stream, 0, 4);
   const int64_t end = playNanos + int64_t(seconds * 1e9);
