@@ -3,7 +3,7 @@
 #pragma once
 
 #include "models/mesh.h"
-#include "tools/kit/show_seam.h"
+#include "tools/shared_kit/show_seam.h"
 #include "render/overlay.h"
 #include "render/text.h"
 #include "render/tga.h"

@@ -3,10 +3,10 @@
 // and clock reading the test chooses.
 #include "app/time_sources.h"
 #include "platform/bass.h"
-#include "tools/kit/audio_kit.h"
-#include "tools/kit/show_seam.h"
+#include "tools/shared_kit/audio_kit.h"
+#include "tools/shared_kit/show_seam.h"
 #include "tests/support/gl_test.h"
-#include "tools/soundgen/mp3_encode.h"
+#include "tools/generators/soundgen/mp3_encode.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // moments the offline tool renders.
 #include "app/clock.h"
 #include "app/time_sources.h"
-#include "tools/kit/show_seam.h"
+#include "tools/shared_kit/show_seam.h"
 
 #include <gtest/gtest.h>
 

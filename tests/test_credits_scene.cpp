@@ -4,7 +4,7 @@
 #include "fx/credits.h"
 #include "fx/title.h"
 #include "platform/msgbox.h"
-#include "tools/kit/show_seam.h"
+#include "tools/shared_kit/show_seam.h"
 #include "render/overlay.h"
 #include "tests/lookat_spy.h"
 #include "tests/scene_frames.h"

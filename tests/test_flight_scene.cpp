@@ -3,7 +3,7 @@
 // leaves in either phase.
 #include "fx/flight.h"
 #include "platform/msgbox.h"
-#include "tools/kit/show_seam.h"
+#include "tools/shared_kit/show_seam.h"
 #include "render/overlay.h"
 #include "tests/lookat_spy.h"
 #include "tests/scene_frames.h"

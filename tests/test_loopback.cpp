@@ -1,5 +1,5 @@
 // The recorder's timing: what `velmora-trailer-tool sync` measures the show against.
-#include "tools/kit/audio_loopback.h"
+#include "tools/shared_kit/audio_loopback.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 #include "app/main_loop.h"
 #include "app/soundtrack.h"
 #include "app/window.h"
-#include "tools/kit/audio_kit.h"
+#include "tools/shared_kit/audio_kit.h"
 #include "platform/msgbox.h"
 #include "tests/support/gl_test.h"
-#include "tools/soundgen/mp3_encode.h"
+#include "tools/generators/soundgen/mp3_encode.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // the captions receding.
 #include "fx/title.h"
 
-#include "tools/kit/headless_gl.h"
+#include "tools/shared_kit/headless_gl.h"
 #include "platform/msgbox.h"
 #include "tests/scene_frames.h"
 

@@ -3,7 +3,7 @@
 //   build/tests/bench/bench_models [--benchmark_repetitions=5]
 #include "app/window.h"
 #include "models/mesh.h"
-#include "tools/kit/headless_gl.h"
+#include "tools/shared_kit/headless_gl.h"
 #include "platform/msgbox.h"
 #include "tests/support/show_data.h"
 

@@ -1,7 +1,7 @@
 // Writes the fuzzers' seed corpus: a few small, valid models, textures and
 // MP3s (written by the soundtrack's own encoder).
 // usage: fuzz_seeds OUT_DIR   (writes OUT_DIR/3ds/*, OUT_DIR/tga/* and OUT_DIR/mp3/*)
-#include "tools/soundgen/mp3_encode.h"
+#include "tools/generators/soundgen/mp3_encode.h"
 
 #include <cmath>
 #include <cstdint>

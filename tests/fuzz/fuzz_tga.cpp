@@ -1,6 +1,6 @@
 // Fuzzes LoadTGA's parsing. It needs a current OpenGL context: a small
 // headless one (EGL, Mesa's software renderer) made once for the process.
-#include "tools/kit/headless_gl.h"
+#include "tools/shared_kit/headless_gl.h"
 #include "platform/msgbox.h"
 #include "render/tga.h"
 #include "tests/fuzz/fuzz_input.h"

@@ -1,0 +1,326 @@
+// velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS]
+//
+// Plays the soundtrack through the show's audio layer and measures, for every
+// mark it passes, when the mark was heard against when the position the show
+// reads crossed it, and what the demo clock (started as the show starts it,
+// when the first frame is heard) read then.
+//
+// What was heard: through a sound server, its default sink's monitor recorded
+// with the server's timing; on SDL's dummy and disk drivers, which play
+// nothing, the moment each buffer was taken. Each mark's stretch of the
+// soundtrack (decoded as the layer decodes it) is found in that sound.
+//
+// NAME: "pulse" (libpulse), "sdl" (SDL's choice of driver) or an SDL driver
+// ("pulseaudio", "alsa", "dummy", ...); by default the show's own choice.
+//
+// Faults: whoever breaks the sound (tests/e2e/audio_faults.sh) sends SIGUSR1
+// when the fault is over and the sound could come back. From that moment on,
+// every tenth of a second, what is heard is compared with the position and
+// the clock, and an "after fault:" line says when all three agreed again
+// within 5 ms (--agree MS) for good (the rejoin) and how far apart they were
+// after it.
+#include "tools/installed_tool/commands.h"
+
+#include "app/arguments.h"
+#include "app/clock.h"
+#include "platform/audio_decode.h"
+#include "platform/audio_output.h"
+#include "platform/bass.h"
+#include "platform/win_files.h"
+#include "show/score.h"
+#include "tools/shared_kit/audio_kit.h"
+#include "tools/shared_kit/audio_loopback.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <csignal>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+static const int kRate = 44100;
+static const double kBytesPerSecond = kStreamBytesPerSecond;
+static const char kSoundtrack[] = "TrailerLOW.mp3";
+
+// What the dummy driver took, and when (audio thread; read after the stop).
+static const size_t kMaxPulls = 1 << 16;
+static struct {
+  std::vector<int16_t> stereo;
+  TimedSound::Anchor pulls[kMaxPulls];
+  std::atomic<size_t> count{0};
+} Taken;
+
+static void Observe(int64_t nanos, int64_t firstFrame, const int16_t* stereo, int frames) {
+  const size_t index = Taken.count.load(std::memory_order_relaxed);
+  if (index >= kMaxPulls || size_t(firstFrame + frames) * 2 > Taken.stereo.size()) return;
+  std::memcpy(&Taken.stereo[size_t(firstFrame) * 2], stereo, size_t(frames) * 4);
+  Taken.pulls[index] = {firstFrame, nanos};
+  Taken.count.store(index + 1, std::memory_order_release);
+}
+
+// When the fault was over (SIGUSR1), monotonic nanoseconds; 0: none.
+static std::atomic<int64_t> FaultOverNanos{0};
+static void FaultOver(int) { FaultOverNanos.store(AudioMonotonicNanos()); }
+
+struct Read {
+  int64_t nanos;
+  uint32_t position;
+  float clock;  // ms; < 0 before the clock started
+};
+
+// When the position first reached `bytes`, interpolated between two reads.
+static bool Crossing(const std::vector<Read>& reads, uint32_t bytes, double* nanos, double* clock) {
+  for (size_t i = 1; i < reads.size(); ++i) {
+    if (reads[i].position < bytes || reads[i - 1].position >= bytes) continue;
+    const double step = double(reads[i].position - reads[i - 1].position);
+    const double share = step > 0 ? double(bytes - reads[i - 1].position) / step : 1.0;
+    *nanos = double(reads[i - 1].nanos) + share * double(reads[i].nanos - reads[i - 1].nanos);
+    *clock = reads[i - 1].clock < 0 ? -1.0f : reads[i - 1].clock + share * (reads[i].clock - reads[i - 1].clock);
+    return true;
+  }
+  return false;
+}
+
+struct AfterFault {
+  double rejoin = -1;        // ms from the end of the fault until all agree for good; < 0: never
+  double worstOffset = 0;    // ms, after the rejoin
+  double worstClock = 0;
+  int samples = 0, good = 0;
+  int lost = 0;              // samples after the rejoin whose sound was not found
+};
+
+// Every 100 ms from `over` on: what is heard at the position's moment, and
+// the clock against the position. A sample agrees when its sound is found
+// within `agreeMs` and the clock is within as much; the rejoin is the first from
+// which a second of samples agree, and the worst figures are those of every
+// sample from there on.
+static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedSound& heard,
+                                    const std::vector<int16_t>& reference, int64_t over, bool silentDriver,
+                                    double agreeMs) {
+  AfterFault result;
+  const int64_t before = kRate / 40, count = kRate / 10, span = kRate * 3 / 50;  // 25 ms, 100 ms, 60 ms
+  struct Sample {
+    int64_t nanos;
+    bool found;
+    double offset, clock;
+  };
+  std::vector<Sample> samples;
+  size_t i = 0;
+  for (int64_t at = over; !reads.empty() && at < reads.back().nanos; at += 100000000) {
+    while (i + 1 < reads.size() && reads[i + 1].nanos <= at) ++i;
+    const Read& read = reads[i];
+    if (read.clock < 0) continue;
+    const int64_t frame = int64_t(read.position) * kRate / kStreamBytesPerSecond;
+    if (frame + count >= int64_t(reference.size() / 2)) break;
+    int64_t near = int64_t(heard.FrameAt(double(read.nanos))) - before;
+    if (silentDriver)
+      for (const TimedSound::Anchor& pull : heard.anchors)
+        if (pull.nanos <= read.nanos) near = pull.frame - before;
+    if (near + count + span >= heard.Frames()) break;  // the recording ended
+    Sample sample = {read.nanos, false, 0, double(read.clock) - read.position / kStreamBytesPerMilli};
+    const int64_t found = FindSound(reference, frame - before, count, heard.stereo, near, span);
+    if (found >= 0) {
+      sample.found = true;
+      sample.offset = (double(read.nanos) - heard.NanosAt(double(found + before))) / 1e6;
+    }
+    samples.push_back(sample);
+  }
+  result.samples = int(samples.size());
+  auto agrees = [&samples, agreeMs](size_t k) {
+    return samples[k].found && std::fabs(samples[k].offset) <= agreeMs && std::fabs(samples[k].clock) <= agreeMs;
+  };
+  size_t rejoined = samples.size();
+  for (size_t k = 0; k < samples.size(); ++k) {
+    if (agrees(k)) ++result.good;
+    // Together, and still together a second on: a passing agreement while
+    // the sink catches up is not a rejoin.
+    bool settled = true;
+    for (size_t j = k; j < samples.size() && j <= k + 10 && settled; ++j) settled = agrees(j);
+    if (settled && rejoined == samples.size()) rejoined = k;
+  }
+  if (rejoined == samples.size()) return result;
+  result.rejoin = double(samples[rejoined].nanos - over) / 1e6;
+  // Sound not found after the rejoin (garbled where the output ran dry) is
+  // counted apart.
+  for (size_t k = rejoined; k < samples.size(); ++k) {
+    if (samples[k].found) result.worstOffset = std::max(result.worstOffset, std::fabs(samples[k].offset));
+    else ++result.lost;
+    result.worstClock = std::max(result.worstClock, std::fabs(samples[k].clock));
+  }
+  return result;
+}
+
+int CmdSync(int argc, char** argv) {
+  double seconds = 135.0, start = 0.0, agreeMs = 5.0;
+  const char* driver = nullptr;
+  for (int i = 0; i < argc; ++i) {
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    bool ok = value != nullptr;
+    if (!std::strcmp(argv[i], "--seconds")) ok = ok && ParseNumber(value, 0.0, 100000.0, &seconds);
+    else if (!std::strcmp(argv[i], "--driver")) driver = value;
+    else if (!std::strcmp(argv[i], "--start")) ok = ok && ParseNumber(value, 0.0, 1000.0, &start);
+    else if (!std::strcmp(argv[i], "--agree")) ok = ok && ParseNumber(value, 0.0, 10000.0, &agreeMs);
+    else ok = false;
+    ++i;
+    if (!ok) {
+      std::fprintf(stderr,
+                   "usage: velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS]\n");
+      return 2;
+    }
+  }
+  // Taken from the start: a fault's end signalled while the soundtrack is
+  // still being decoded must not end the tool.
+  std::signal(SIGUSR1, FaultOver);
+  const bool silentDriver = driver && (!std::strcmp(driver, "dummy") || !std::strcmp(driver, "disk"));
+  const AudioOutput* output = nullptr;  // the show's choice
+  if (driver && !std::strcmp(driver, "pulse")) {
+    output = AudioOutputPulse();
+  } else if (driver) {
+    if (std::strcmp(driver, "sdl")) setenv("SDL_AUDIODRIVER", driver, 1);
+    output = AudioOutputSDL();
+  }
+  if (silentDriver) {
+    Taken.stereo.assign(size_t((seconds + 30.0) * kRate) * 2, 0);
+    output = KitObservedOutput(output, Observe);
+  }
+  AudioUseOutput(output);
+
+  std::string path;
+  std::vector<int16_t> reference;
+  long fileRate = 0;
+  if (!ResolveShowFile(kSoundtrack, &path) || DecodeMp3File(path.c_str(), kRate, &reference, &fileRate) != 0) {
+    std::fprintf(stderr, "sync: cannot decode %s\n", kSoundtrack);
+    return 1;
+  }
+  if (!BASS_Init(-1, kRate, 0, nullptr)) {
+    std::fprintf(stderr, "sync: no sound output (code %d)\n", BASS_ErrorGetCode());
+    return 1;
+  }
+  BASS_Start();
+  const int64_t decodeFrom = AudioMonotonicNanos();
+  const HSTREAM stream = BASS_StreamCreateFile(0, kSoundtrack, 0, 0, 0);
+  const double decodeMs = double(AudioMonotonicNanos() - decodeFrom) / 1e6;
+  if (BASS_ErrorGetCode() != BASS_OK) {
+    std::fprintf(stderr, "sync: cannot open %s (code %d)\n", kSoundtrack, BASS_ErrorGetCode());
+    return 1;
+  }
+  const uint32_t startBytes = uint32_t(start * kBytesPerSecond) & ~3u;
+  if (startBytes && !BASS_ChannelSetPosition(stream, startBytes)) {
+    std::fprintf(stderr, "sync: cannot start at %.3f s\n", start);
+    return 1;
+  }
+  const double length = BASS_StreamGetLength(stream) / kBytesPerSecond;
+  std::printf("decode: %.1f s of soundtrack in %.0f ms, %.1f MB in memory\n", length, decodeMs,
+              length * kRate * 4 / 1048576.0);
+  if (!silentDriver && !LoopbackStart(kRate)) {
+    std::fprintf(stderr, "sync: no sound server answers to record from (try --driver dummy)\n");
+    return 1;
+  }
+
+  // Play, and read the position every millisecond; start the demo clock as
+  // the show does, when the first frame is heard.
+  std::vector<Read> reads;
+  reads.reserve(size_t(seconds * 1100) + 1000);
+  const int64_t playNanos = AudioMonotonicNanos();
+  BASS_StreamPlay(stream, 0, 4);
+  const int64_t end = playNanos + int64_t(seconds * 1e9);
+  bool clockStarted = false;
+  for (int64_t now = playNanos; now < end; now = AudioMonotonicNanos()) {
+    const uint32_t position = BASS_ChannelGetPosition(stream);
+    if (!clockStarted && position != startBytes) {
+      TimerInit();
+      TimerAdvance(float((position - startBytes) / kStreamBytesPerMilli + start * 1000.0));
+      clockStarted = true;
+    }
+    reads.push_back({AudioMonotonicNanos(), position, clockStarted ? TimerGetTime() : -1.0f});
+    if (position > kShowEnd + kStreamBytesPerSecond) break;  // a second past the last mark
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  BASS_Stop();
+  TimedSound heard;
+  if (silentDriver) {
+    const size_t pulls = Taken.count.load(std::memory_order_acquire);
+    heard.rate = kRate;
+    heard.stereo.swap(Taken.stereo);
+    heard.anchors.assign(Taken.pulls, Taken.pulls + pulls);
+  } else if (!LoopbackStop(&heard)) {
+    std::fprintf(stderr, "sync: the recording failed\n");
+    return 1;
+  }
+  const DWORD underruns = BASS_GetUnderruns();
+  BASS_Free();
+
+  // Steps between reads a millisecond apart, in ms of sound, once the
+  // position moves (its first step, from where playback starts to what is
+  // heard by then, is taken while the show still waits on its loading screen).
+  int backward = 0;
+  double largest = 0;
+  uint32_t largestAt = startBytes;
+  for (size_t i = 1; i < reads.size(); ++i) {
+    if (reads[i].position < reads[i - 1].position) ++backward;
+    else if (reads[i].nanos - reads[i - 1].nanos <= 1500000 && reads[i - 1].position != startBytes &&
+             double(reads[i].position - reads[i - 1].position) / kStreamBytesPerMilli > largest) {
+      largest = double(reads[i].position - reads[i - 1].position) / kStreamBytesPerMilli;
+      largestAt = reads[i - 1].position;
+    }
+  }
+
+  // Each mark: find its stretch of the soundtrack in what was heard, near
+  // where the position says it was.
+  const int64_t before = kRate / 40, count = kRate / 10, span = kRate * 3 / 10;  // 25 ms, 100 ms, 300 ms
+  double sum = 0, worst = 0, worstClock = 0, delaySum = 0;
+  int found = 0;
+  for (const ScoreMark& scoreMark : kScoreMarks) {
+    const uint32_t mark = scoreMark.bytes;
+    double crossNanos = 0, clock = 0;
+    if (mark < startBytes || !Crossing(reads, mark, &crossNanos, &clock)) continue;
+    const int64_t markFrame = int64_t(mark) * kRate / kStreamBytesPerSecond;
+    int64_t near = int64_t(heard.FrameAt(crossNanos)) - before;
+    if (silentDriver) {
+      // Frames taken are indexed by output frame; find the pull at the crossing.
+      for (const TimedSound::Anchor& pull : heard.anchors)
+        if (double(pull.nanos) <= crossNanos) near = pull.frame - before;
+    }
+    const int64_t at = FindSound(reference, markFrame - before, count, heard.stereo, near, span);
+    if (at < 0) {
+      std::printf("mark %8u at %7.3f s: not found in what was heard\n", mark, mark / kBytesPerSecond);
+      continue;
+    }
+    const double heardNanos = heard.NanosAt(double(at + before));
+    const double offset = (crossNanos - heardNanos) / 1e6;
+    const double clockError = clock - mark / kStreamBytesPerMilli;
+    std::printf("mark %8u at %7.3f s: offset %+7.2f ms, clock %+7.2f ms\n", mark, mark / kBytesPerSecond, offset,
+                clockError);
+    sum += std::fabs(offset);
+    worst = std::max(worst, std::fabs(offset));
+    worstClock = std::max(worstClock, std::fabs(clockError));
+    delaySum += heardNanos - (double(mark - startBytes) / kBytesPerSecond) * 1e9 - double(playNanos);
+    ++found;
+  }
+  if (!found) {
+    std::fprintf(stderr, "sync: no mark was heard\n");
+    return 1;
+  }
+  std::printf("clock: worst %.2f ms from the position over %d marks; largest step at %.3f s\n", worstClock, found,
+              largestAt / kBytesPerSecond);
+  std::printf("sync: offset mean %.2f ms, worst %.2f ms, start delay %.1f ms, backward steps %d, largest step %.2f ms, "
+              "underruns %u\n",
+              sum / found, worst, delaySum / found / 1e6, backward, largest, underruns);
+  if (const int64_t over = FaultOverNanos.load()) {
+    AfterFault after = MeasureAfterFault(reads, heard, reference, over, silentDriver, agreeMs);
+    if (after.rejoin < 0)
+      std::printf("after fault: rejoin never (%d of %d samples within %g ms), underruns %u\n", after.good,
+                  after.samples, agreeMs, underruns);
+    else
+      std::printf("after fault: rejoin %.0f ms, offset worst %.2f ms, clock worst %.2f ms, underruns %u%s\n",
+                  after.rejoin, after.worstOffset, after.worstClock, underruns,
+                  after.lost ? (" (" + std::to_string(after.lost) + " of " + std::to_string(after.samples) +
+                                " samples not found)").c_str()
+                             : "");
+  }
+  return 0;
+}
