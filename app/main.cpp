@@ -3,7 +3,7 @@
 // with the usage on stderr.
 #include "app/main_loop.h"
 #include "app/options.h"
-#include "platform/messages.h"
+#include "platform/stop_signal.h"
 #include "platform/win_files.h"
 
 #include <SDL.h>

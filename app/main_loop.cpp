@@ -4,9 +4,12 @@
 #include "app/soundtrack.h"
 #include "app/window.h"
 #include "platform/messages.h"
+#include "platform/audio_output.h"
 #include "platform/msgbox.h"
+#include "platform/stop_signal.h"
 #include "platform/win_files.h"
 #include "render/text.h"
+#include "show/score.h"
 #include "show/timeline.h"
 
 #include <cstdlib>
@@ -55,6 +58,8 @@ static void CatchUpGLState(uint32_t startBytes) {
   SetTimeSources(&sources);  // the clock starts again when the music is heard
 }
 
+static void PresentLoadingScreen() { SwapBuffers(hMainWindow); }
+
 // Space: the same window goes to the other mode; where the platform refuses,
 // a new window in that mode takes the kept context.
 static bool ToggleFullscreen() {
@@ -70,9 +75,9 @@ int WinMain(const ShowOptions& options) {
   SetRenderSize(options.renderWidth, options.renderHeight);
   BSS_SetAudioOffset(options.audioOffsetMillis);
   const uint32_t startBytes = StartPositionBytes(options.startSeconds);
-  // No sound output at all: SDL's dummy driver takes the sound and keeps
-  // the pace of a real one, so the position still runs with the music.
-  if (options.silent) setenv("SDL_AUDIODRIVER", "dummy", 1);
+  // No sound output at all: the position still runs with the music, by the
+  // clock from play.
+  if (options.silent) AudioUseOutput(AudioOutputSilent());
 
   // SIGINT or SIGTERM during start-up ends it at the next step, as a close
   // request ends the show: exit 0.
@@ -97,7 +102,7 @@ int WinMain(const ShowOptions& options) {
 
   BuildFont();  // before the loading screen, which needs it
 
-  const bool loaded = !StopSignalled() && ShowLoadAll();
+  const bool loaded = !StopSignalled() && ShowLoadAll(PresentLoadingScreen);
   if (StopSignalled()) {
     ShowFreeAll();
     KillFont();
@@ -137,7 +142,7 @@ int WinMain(const ShowOptions& options) {
   // The clock's zero is the moment the first frame was heard; a show started
   // partway reads the clock the whole show reads there.
   TimerInit();
-  TimerAdvance(StartClockMillis(startBytes) + float(StreamPosition() - playedFrom) / 88.2f);
+  TimerAdvance(StartClockMillis(startBytes) + float(StreamPosition() - playedFrom) / float(kStreamBytesPerMilli));
   // TRAILER_HOLD=1 (for tests): the show stands still at its start from here
   // on, so that the window can be compared with velmora-trailer-tool's frame of it.
   const char* hold = std::getenv("TRAILER_HOLD");

@@ -1,14 +1,11 @@
 #include "app/options.h"
 
-#include "show/timeline.h"
+#include "app/arguments.h"
+#include "show/score.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 
-static const double kBytesPerSecond = 88200.0;  // the stream position's rate
-static const double kShowSeconds = kShowEnd / kBytesPerSecond;  // a start at or past the end has nothing to show
+static const double kShowSeconds = double(kShowEnd) / kStreamBytesPerSecond;  // a start at or past the end has nothing to show
 
 static const char kUsage[] =
     "usage: velmora-trailer [--window] [--mode-switch] [--render-size WxH] [--data DIR]\n"
@@ -28,31 +25,9 @@ static const char kUsage[] =
 
 const char* ShowUsage() { return kUsage; }
 
-static bool ParseInt(const char* text, long low, long high, int* value) {
-  if (!*text) return false;
-  errno = 0;
-  char* end = nullptr;
-  const long parsed = std::strtol(text, &end, 10);
-  if (errno || *end || parsed < low || parsed > high) return false;
-  *value = int(parsed);
-  return true;
-}
-
-static bool ParseSize(const char* text, int* width, int* height) {
-  const char* x = std::strchr(text, 'x');
-  if (!x) return false;
-  const std::string w(text, size_t(x - text));
-  return ParseInt(w.c_str(), 1, 16384, width) && ParseInt(x + 1, 1, 16384, height);
-}
-
+// A start at or past the show's end has nothing to show.
 static bool ParseSeconds(const char* text, double* seconds) {
-  if (!*text) return false;
-  errno = 0;
-  char* end = nullptr;
-  const double parsed = std::strtod(text, &end);
-  if (errno || *end || !std::isfinite(parsed) || parsed < 0.0 || parsed >= kShowSeconds) return false;
-  *seconds = parsed;
-  return true;
+  return ParseNumber(text, 0.0, kShowSeconds, seconds) && *seconds < kShowSeconds;
 }
 
 bool ParseShowOptions(int argc, const char* const* argv, ShowOptions* options, std::string* error) {
@@ -90,14 +65,14 @@ bool ParseShowOptions(int argc, const char* const* argv, ShowOptions* options, s
     } else if (name == "--silent") {
       options->silent = true;
     } else if (name == "--render-size") {
-      good = ParseSize(value, &options->renderWidth, &options->renderHeight);
+      good = ParseSize(value, 1, 16384, &options->renderWidth, &options->renderHeight);
     } else if (name == "--data") {
       good = *value != '\0';
       options->dataFolder = value;
     } else if (name == "--start") {
       good = ParseSeconds(value, &options->startSeconds);
     } else if (name == "--audio-offset") {
-      good = ParseInt(value, -10000, 10000, &options->audioOffsetMillis);
+      good = ParseInteger(value, -10000, 10000, &options->audioOffsetMillis);
     } else {
       *error = "unknown option " + name;
       return false;
@@ -110,6 +85,6 @@ bool ParseShowOptions(int argc, const char* const* argv, ShowOptions* options, s
   return true;
 }
 
-unsigned StartPositionBytes(double seconds) { return unsigned(std::llround(seconds * kBytesPerSecond)); }
+unsigned StartPositionBytes(double seconds) { return unsigned(std::llround(seconds * kStreamBytesPerSecond)); }
 
-float StartClockMillis(unsigned positionBytes) { return float(positionBytes * 1000.0 / kBytesPerSecond); }
+float StartClockMillis(unsigned positionBytes) { return float(positionBytes * 1000.0 / kStreamBytesPerSecond); }

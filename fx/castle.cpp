@@ -16,6 +16,7 @@
 #include "paths/spline.h"
 #include "render/overlay.h"
 #include "render/tga.h"
+#include "show/score.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -27,9 +28,9 @@
 // ---------------------------------------------------------------------------
 // Marks, in stream bytes (88,200 per second)
 
-static const uint32_t kCastleStart = 6338104;  // 71.9 s: the scene takes over under a flash
-static const uint32_t kFogLifts = 6850048;     // 77.7 s: fog off, under a flash
-static const uint32_t kFogReturns = 7364640;   // 83.5 s: fog on again, under a flash
+// The scene takes over under a flash at kCastleStart (71.9 s).
+static const uint32_t kFogLifts = kCastleFogLifts;      // 77.7 s: fog off, under a flash
+static const uint32_t kFogReturns = kCastleFogReturns;  // 83.5 s: fog on again, under a flash
 
 // ---------------------------------------------------------------------------
 // Module state: loaded once, fixed for the rest of the run

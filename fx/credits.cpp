@@ -17,6 +17,7 @@
 #include "paths/spline.h"
 #include "render/overlay.h"
 #include "render/tga.h"
+#include "show/score.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -28,8 +29,8 @@
 
 // 106.4 s: starts while the flight scene is still on screen, so the cut at
 // 9,389,696 (106.5 s) lands 24 steps into its fade.
-static const uint32_t kCutFlash = 9387760;
-static const uint32_t kBeatFlash = 10475858;  // 118.8 s
+static const uint32_t kCutFlash = kCreditsCutFlash;
+static const uint32_t kBeatFlash = kCreditsBeat;  // 118.8 s
 static const uint32_t kFlashDivisor = 80;     // each fades over 80,000 bytes (0.9 s)
 
 // ---------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include "paths/spline.h"
 #include "render/overlay.h"
 #include "render/tga.h"
+#include "show/score.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -24,8 +25,8 @@
 // ---------------------------------------------------------------------------
 // Marks, in stream bytes (88,200 per second)
 
-static const uint32_t kFlightStart = 8364624;  // 94.8 s: the scene takes over
-static const uint32_t kOntoThePath = 8875600;  // 100.6 s: the fixed view ends, the camera takes to the path
+// The scene takes over at kFlightStart (94.8 s).
+static const uint32_t kOntoThePath = kFlightOntoThePath;  // 100.6 s: the fixed view ends, the camera takes to the path
 
 // The flashes: mark and divisor (the fade lasts 1000 x divisor bytes).
 static const struct {
@@ -34,11 +35,11 @@ static const struct {
 } kFlashes[7] = {
     {kFlightStart, 100},  // 94.8 s, gone at 8,464,624 (96.0 s)
     {kOntoThePath, 50},   // 100.6 s
-    {9233408, 50},        // 104.7 s: five beats near the end, each starting
-    {9260864, 50},        // 105.0 s  while the one before still shows
-    {9293488, 50},        // 105.4 s
-    {9323624, 50},        // 105.7 s
-    {9352320, 50},        // 106.0 s: not yet faded when the credits take over
+    {kFlightBeats[0], 50},  // 104.7 s: five beats near the end, each starting
+    {kFlightBeats[1], 50},  // 105.0 s  while the one before still shows
+    {kFlightBeats[2], 50},  // 105.4 s
+    {kFlightBeats[3], 50},  // 105.7 s
+    {kFlightBeats[4], 50},  // 106.0 s: not yet faded when the credits take over
 };
 
 // ---------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include "models/mesh.h"
 #include "render/overlay.h"
 #include "render/tga.h"
+#include "show/score.h"
 
 #include <GL/gl.h>
 
@@ -22,7 +23,7 @@
 // ---------------------------------------------------------------------------
 // Marks (stream bytes)
 // ---------------------------------------------------------------------------
-static const uint32_t kSceneStart = 5359744;     // 60.8 s: the timeline enters the scene here
+static const uint32_t kSceneStart = kHandStart;  // 60.8 s: the timeline enters the scene here
 static const uint32_t kBackdropGalaxy = 5554176; // 63.0 s: the backdrop changes texture
 static const uint32_t kOpenEnd = 0xFFFFFFFFu;    // no end of its own: lasts while the scene does
 
@@ -31,8 +32,8 @@ static const struct {
   uint32_t from, until;
   int pose;
 } kPoses[] = {
-    {5484160, 5526144, 1}, {5526144, 5571712, 2}, {5571712, 5599984, 3},
-    {5969152, 6013952, 1}, {6013952, 6059264, 2}, {6059264, 6092288, 3},
+    {kHandPose1, kHandPose2, 1},           {kHandPose2, kHandPose3, 2},           {kHandPose3, kHandPose0, 3},
+    {kHandPose1Again, kHandPose2Again, 1}, {kHandPose2Again, kHandPose3Again, 2}, {kHandPose3Again, kHandPose0Again, 3},
 };
 
 // Flashes, each drawn while from <= p < until, fading over 1000 x divisor
@@ -40,10 +41,11 @@ static const struct {
 static const struct {
   uint32_t from, until, divisor;
 } kFlashes[] = {
-    {kSceneStart, kOpenEnd, 150}, {5484160, 5526144, 100}, {5526144, 5571712, 100},
-    {5571712, 5599984, 100},         {5599984, 13409250, 100}, {5969152, 6013952, 60},
-    {6013952, 6059264, 60},          {6059264, 6092288, 60},  {6092288, 6137856, 60},
-    {5847360, 5897360, 60},
+    {kSceneStart, kOpenEnd, 150},           {kHandPose1, kHandPose2, 100},
+    {kHandPose2, kHandPose3, 100},          {kHandPose3, kHandPose0, 100},
+    {kHandPose0, 13409250, 100},            {kHandPose1Again, kHandPose2Again, 60},
+    {kHandPose2Again, kHandPose3Again, 60}, {kHandPose3Again, kHandPose0Again, 60},
+    {kHandPose0Again, 6137856, 60},         {kHandFlash, 5897360, 60},
 };
 
 // Where the hand stands in each pose (half-scale frame); rotation about y is

@@ -15,6 +15,7 @@
 #include "render/overlay.h"
 #include "render/text.h"
 #include "render/tga.h"
+#include "show/score.h"
 
 #include <GL/gl.h>
 
@@ -24,10 +25,10 @@
 // ---------------------------------------------------------------------------
 // Marks (stream bytes) and timings (scene milliseconds)
 // ---------------------------------------------------------------------------
-static const uint32_t kMarkGalaxy = 2777088;  // 31.5 s: the fade-in ends, the ride along the path begins
-static const uint32_t kMarkTio = 3966944;     // 45.0 s: Tio1 rides the path, mirrored
-static const uint32_t kMarkPair = 4852736;    // 55.0 s: the pair comes closer
-static const uint32_t kMarkFaces = 5112064;   // 58.0 s: the faces meet
+static const uint32_t kMarkGalaxy = kTitleRide;        // 31.5 s: the fade-in ends, the ride along the path begins
+static const uint32_t kMarkTio = kTitleMirroredRide;   // 45.0 s: Tio1 rides the path, mirrored
+static const uint32_t kMarkPair = kTitlePair;          // 55.0 s: the pair comes closer
+static const uint32_t kMarkFaces = kTitleFaces;        // 58.0 s: the faces meet
 
 static const int64_t kRideStart = 29700;      // the ride: path point 0 at this scene time
 static const int64_t kRideStep = 13;          // the ride: one path point every 13 ms

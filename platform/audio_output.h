@@ -61,10 +61,17 @@ bool AudioPulseServerMute();
 // paced by the clock. Without a server at all, no driver is an error.
 const AudioOutput* AudioOutputSDLFallback(bool serverMute);
 
+// Plays nothing; the layer counts by the clock. Never fails to open.
+const AudioOutput* AudioOutputSilent();
+
 // Main thread, before BASS_Init: the output to use; nullptr (the default)
 // chooses libpulse when a server answers, else SDL. SDL_AUDIODRIVER set to
 // anything but pulseaudio chooses SDL.
 void AudioUseOutput(const AudioOutput* output);
+
+// Main thread: opens the output in use (above) at `rate` Hz. Returns it, or
+// nullptr with the audio library's error code in *code.
+const AudioOutput* AudioOpenOutput(int rate, const AudioOutputCallbacks* callbacks, bool* clockPaced, int* code);
 
 // CLOCK_MONOTONIC in nanoseconds.
 int64_t AudioMonotonicNanos();

@@ -29,7 +29,7 @@
 // Definitions
 // ---------------------------------------------------------------------------
 static const DWORD kVersion = 0x80000;          // 0.8
-static const int64_t kPositionBytesPerSecond = 88200;
+static const int64_t kPositionBytesPerSecond = kStreamBytesPerSecond;
 static const int64_t kNanosPerSecond = 1000000000;
 
 // Codes beyond those the header names.
@@ -50,8 +50,6 @@ struct Stream {
 // ---------------------------------------------------------------------------
 // State
 // ---------------------------------------------------------------------------
-static const AudioOutput* ChosenOutput = nullptr;  // nullptr: choose at BASS_Init
-
 static struct {
   bool initialised = false;
   int error = BASS_OK;                  // code of the last call
@@ -264,8 +262,6 @@ static double EstimateAt(int64_t now) {
 // ---------------------------------------------------------------------------
 // The library's calls
 // ---------------------------------------------------------------------------
-void AudioUseOutput(const AudioOutput* output) { ChosenOutput = output; }
-
 DWORD BASS_GetVersion() { return kVersion; }
 
 BOOL BASS_Init(int device, DWORD freq, DWORD, void*) {
@@ -275,23 +271,10 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*) {
   Bass.rate = int(freq);
   // Whatever a previous run in this process left is gone before any callback.
   ResetOutputState();
-  const AudioOutput* output = ChosenOutput;
   bool clockPaced = false;
   int code = BASS_ERROR_DRIVER;
-  if (output) {
-    code = output->open(int(freq), &kCallbacks, &clockPaced);
-  } else {
-    const char* driver = std::getenv("SDL_AUDIODRIVER");
-    const bool sdlAsked = driver && *driver && std::strcmp(driver, "pulseaudio") && std::strcmp(driver, "pulse");
-    output = sdlAsked ? AudioOutputSDL() : AudioOutputPulse();
-    code = output->open(int(freq), &kCallbacks, &clockPaced);
-    if (code != BASS_OK && !sdlAsked) {
-      // The server that did not answer libpulse will not answer SDL either.
-      output = AudioOutputSDLFallback(AudioPulseServerMute());
-      code = output->open(int(freq), &kCallbacks, &clockPaced);
-    }
-  }
-  if (code != BASS_OK) return Fail(code);
+  const AudioOutput* output = AudioOpenOutput(int(freq), &kCallbacks, &clockPaced, &code);
+  if (!output) return Fail(code);
   // The audio thread must be gone before the decoded sound is destroyed.
   static const bool closedAtExit = std::atexit([] { BASS_Free(); }) == 0;
   (void)closedAtExit;

@@ -33,6 +33,9 @@ using DWORD = uint32_t;
 using HSTREAM = uint32_t;
 using BOOL = int;
 
+// The position's unit: stream bytes in a second (16-bit stereo at 22,050 Hz).
+constexpr uint32_t kStreamBytesPerSecond = 88200;
+
 // Error codes, as BASS_ErrorGetCode reports them.
 enum : int {
   BASS_OK = 0,

@@ -1,48 +1,18 @@
 #include "platform/messages.h"
 
-#include "platform/msgbox.h"
+#include "platform/stop_signal.h"
 
 #include <SDL.h>
 
-#include <csignal>
 #include <deque>
 
 // Messages posted by the show itself (WM_QUIT), taken before SDL's events.
 static std::deque<MSG> PostedMessages;
 static uint32_t MessageWindowId = 0;  // the show window's SDL ID; 0 while there is none
 
-static volatile std::sig_atomic_t StopSignal = 0;  // the first SIGINT or SIGTERM seen; 0: none
 static bool StopPosted = false;                     // its WM_QUIT has been handed out
 
 void SetMessageWindow(uint32_t windowId) { MessageWindowId = windowId; }
-
-static void OnStopSignal(int signal) {
-  if (StopSignal != 0 || MessageBoxWaiting()) {
-    // Nothing to wait for: a box would hold the show until someone clicks,
-    // and a second request means the first was not enough.
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-    return;
-  }
-  StopSignal = signal;
-}
-
-void InstallStopSignals() {
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  struct sigaction action = {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;  // no SA_RESTART: a blocking call returns with EINTR
-  for (int signal : {SIGINT, SIGTERM}) {
-    // An ignored signal stays ignored (a shell's background job ignores
-    // SIGINT, so that Ctrl-C reaches only the foreground).
-    struct sigaction old = {};
-    if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
-    sigaction(signal, &action, nullptr);
-  }
-}
-
-bool StopSignalled() { return StopSignal != 0; }
 
 int VirtualKeyFromSDL(int32_t key) {
   switch (key) {
@@ -114,7 +84,7 @@ bool MessageFromSDLEvent(const SDL_Event& event, MSG* msg) {
 }
 
 bool PeekMessageA(MSG* msg) {
-  if (StopSignal != 0 && !StopPosted) {
+  if (StopSignalled() && !StopPosted) {
     StopPosted = true;
     PostQuitMessage(0);
   }
@@ -132,7 +102,7 @@ bool PeekMessageA(MSG* msg) {
 }
 
 void WaitMessage(int milliseconds) {
-  if (!PostedMessages.empty() || (StopSignal != 0 && !StopPosted)) return;
+  if (!PostedMessages.empty() || (StopSignalled() && !StopPosted)) return;
   if (!SDL_WasInit(SDL_INIT_VIDEO)) {
     SDL_Delay(Uint32(milliseconds > 0 ? milliseconds : 0));
     return;

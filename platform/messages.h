@@ -5,7 +5,8 @@
 // loop and the window procedure read as they would on Windows. Only the events
 // of the show's current window count: those of a window destroyed since, still
 // queued, are dropped, and so are a held key's auto-repeats (one press, one
-// key-down). Main thread only.
+// key-down). A stop signal (platform/stop_signal.h) arrives as WM_QUIT.
+// Main thread only.
 #pragma once
 
 #include <cstdint>
@@ -45,15 +46,6 @@ void SetMessageWindow(uint32_t windowId);
 
 // Queues WM_QUIT with `exitCode` as its wParam.
 void PostQuitMessage(int exitCode);
-
-// SIGINT and SIGTERM ask the show to end, as closing its window does: the
-// first one makes PeekMessageA hand out WM_QUIT (exit code 0) and
-// StopSignalled() true, so that start-up can stop between its steps; while a
-// message box waits for an answer, or at a second signal, the process ends
-// at once. A signal the process inherited as ignored stays ignored. Install
-// before SDL starts (SDL is told to leave the signals alone).
-void InstallStopSignals();
-bool StopSignalled();
 
 // Translates one SDL event into a message; false when it has no counterpart.
 // Exposed for tests.

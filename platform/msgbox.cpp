@@ -1,10 +1,9 @@
 #include "platform/msgbox.h"
 
-#include "platform/messages.h"
+#include "platform/stop_signal.h"
 
 #include <SDL.h>
 
-#include <csignal>
 #include <cstdio>
 
 // ---------------------------------------------------------------------------
@@ -16,10 +15,6 @@ static struct {
   std::vector<RecordedBox> log;  // boxes seen while recording, oldest first
   int shown = 0;                 // boxes other than questions, recorded or not
 } Boxes;
-
-static volatile std::sig_atomic_t Waiting = 0;  // a box is on screen
-
-bool MessageBoxWaiting() { return Waiting != 0; }
 
 int MessageBoxShownCount() { return Boxes.shown; }
 
@@ -63,16 +58,14 @@ int MessageBoxA(const char* text, const char* caption, unsigned style) {
   box.numbuttons = question ? 2 : 1;
   box.buttons = question ? yesNo : ok;
 
-  // Asked to end: nobody waits for an answer now.
-  if (StopSignalled()) {
-    std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
-    return question ? IDNO : IDOK;
+  // Asked to end: nobody waits for an answer now. From here on a stop
+  // signal ends the process, box and all.
+  if (BeginStoppableWait()) {
+    int answer = 0;
+    const bool answered = SDL_ShowMessageBox(&box, &answer) == 0 && answer != -1;
+    EndStoppableWait();
+    if (answered) return answer;
   }
-  int answer = 0;
-  Waiting = 1;
-  const bool answered = SDL_ShowMessageBox(&box, &answer) == 0 && answer != -1;
-  Waiting = 0;
-  if (answered) return answer;
 
   // No display to show it on: the terminal is the only place left.
   std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");

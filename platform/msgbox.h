@@ -32,9 +32,6 @@ enum : int { IDOK = 1, IDYES = 6, IDNO = 7 };
 // IDYES or IDNO for an MB_YESNO question.
 int MessageBoxA(const char* text, const char* caption, unsigned style);
 
-// True while a box waits for its answer (read from a signal handler).
-bool MessageBoxWaiting();
-
 // How many boxes other than questions this process has shown (or recorded):
 // each reports a failure, so the exit status can tell one happened.
 int MessageBoxShownCount();

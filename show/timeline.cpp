@@ -4,22 +4,22 @@
 // scene table, which only the test hook changes.
 //
 // Depends on: fx/* (the five scenes), render/text, render/overlay,
-// app/soundtrack (stream position), app/clock, app/window (presenting the
-// loading screen), platform/crt_rand (the flashing words' places).
+// app/soundtrack (stream position), app/clock, platform/crt_rand (the
+// flashing words' places). The caller presents the loading screen.
 #include "show/timeline.h"
 
 #include "app/clock.h"
 #include "app/soundtrack.h"
-#include "app/window.h"
 #include "fx/castle.h"
 #include "fx/credits.h"
 #include "fx/flight.h"
 #include "fx/hand.h"
 #include "fx/title.h"
 #include "platform/crt_rand.h"
-#include "platform/messages.h"
+#include "platform/stop_signal.h"
 #include "render/overlay.h"
 #include "render/text.h"
+#include "show/score.h"
 #include "show/timeline_hook.h"
 
 #include <GL/gl.h>
@@ -27,16 +27,7 @@
 #include <cmath>
 #include <cstdint>
 
-// ---------------------------------------------------------------------------
-// Marks (stream bytes; seconds at 88,200 bytes per second)
-// ---------------------------------------------------------------------------
-static const uint32_t kTitleStart = kShowFirstScene;  // 1.7 s: black until here
-static const uint32_t kHandStart = 5359744;      // 60.8 s
-static const uint32_t kCastleStart = 6338104;    // 71.9 s
-static const uint32_t kFlightStart = 8364624;    // 94.8 s
-static const uint32_t kCreditsStart = 9389696;   // 106.5 s
-static const uint32_t kClosingStart = 11575424;  // 131.2 s: closing lines under a fading flash
-static const uint32_t kClosingFlashDivisor = 100;  // the flash fades over 100,000 bytes
+static const uint32_t kClosingFlashDivisor = 100;  // the closing flash fades over 100,000 bytes
 
 // ---------------------------------------------------------------------------
 // Scenes
@@ -144,11 +135,12 @@ static int32_t SceneTime(float offset) {
 // ---------------------------------------------------------------------------
 // Operations
 // ---------------------------------------------------------------------------
-bool ShowLoadAll() {
+bool ShowLoadAll(void (*present)()) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
   DrawText(0.0f, 0.0f, -9.0f, "Loading", kOpaque);
-  SwapBuffers(hMainWindow);  // the word stays on screen during the loads
+  if (present) present();  // the word stays on screen during the loads
+  else glFlush();
 
   for (ShowSceneId scene : kLoadOrder) {
     if (StopSignalled()) return false;  // asked to end: the caller can tell

@@ -10,20 +10,12 @@
 
 #include <cstdint>
 
-// The show ends at this stream position (133.2 s at 88,200 bytes per second).
-constexpr uint32_t kShowEnd = 11750424;
-
-// The title scene's first frame (1.7 s). Every run of the show draws it
-// before any later moment; a show started later draws it once, unseen, to
-// begin where every run has been (the scenes leave texturing and blending off
-// behind them, and the closing lines rely on that).
-constexpr uint32_t kShowFirstScene = 150500;
-
-// Draws "Loading", presents it, then loads title, hand, flight, castle and
-// credits scenes, stopping at the first failure (that scene has shown its
-// box). True when all five loaded. Call once at start-up, after BuildFont
-// (the word needs the font).
-bool ShowLoadAll();
+// Draws "Loading", has `present` show it (nullptr: only flushed, for a
+// headless context), then loads title, hand, flight, castle and credits
+// scenes, stopping at the first failure (that scene has shown its box) or at
+// a stop signal. True when all five loaded. Call once at start-up, after
+// BuildFont (the word needs the font).
+bool ShowLoadAll(void (*present)());
 
 // Draws the frame of the current stream position; 0 once the show is over
 // (nothing drawn then), 1 otherwise. The caller presents the frame.

@@ -7,7 +7,7 @@
 
 #include "models/mesh.h"
 #include "platform/msgbox.h"
-#include "tools/kit/show_seam.h"
+#include "tools/shared_kit/show_seam.h"
 #include "render/text.h"
 #include "render/tga.h"
 #include "show/timeline.h"
@@ -410,7 +410,7 @@ class DefaultDataShow : public HeadlessGL {
     HeadlessGL::SetUp();
     fs::current_path(kBuildDir);
     BuildFont();
-    ASSERT_TRUE(ShowLoadAll());
+    ASSERT_TRUE(ShowLoadAll(nullptr));
   }
   void TearDown() override {
     ShowFreeAll();

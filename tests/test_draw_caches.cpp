@@ -8,8 +8,8 @@
 #include "render/overlay.h"
 #include "render/text.h"
 #include "show/timeline.h"
-#include "tools/kit/headless_gl.h"
-#include "tools/kit/show_seam.h"
+#include "tools/shared_kit/headless_gl.h"
+#include "tools/shared_kit/show_seam.h"
 
 #include <GL/gl.h>
 
@@ -32,7 +32,7 @@ class DrawCaches : public HeadlessGL {
     HeadlessGL::SetUp();
     std::filesystem::current_path(TRAILER_BUILD_DIR);
     BuildFont();
-    ASSERT_TRUE(ShowLoadAll());
+    ASSERT_TRUE(ShowLoadAll(nullptr));
   }
   void TearDown() override {
     QTL_UseCompiledMeshes(true);

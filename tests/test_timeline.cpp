@@ -4,7 +4,7 @@
 // through the timeline's test hook.
 #include "platform/crt_rand.h"
 #include "platform/msgbox.h"
-#include "tools/kit/show_seam.h"
+#include "tools/shared_kit/show_seam.h"
 #include "show/timeline.h"
 #include "show/timeline_hook.h"
 #include "tests/support/gl_test.h"
@@ -15,6 +15,8 @@
 #include <vector>
 
 namespace {
+
+const uint32_t kShowEnd = 11750424;  // 133.2 s: the last mark
 
 struct Event {
   std::string what;  // "load", "render", "free" or "text"
@@ -326,7 +328,7 @@ TEST_F(Timeline, FlashingWordsHoldOnlyInTheirWindows) {
 // ---------------------------------------------------------------------------
 
 TEST_F(Timeline, LoadingShowsTheWordThenLoadsFlightBeforeCastle) {
-  ASSERT_TRUE(ShowLoadAll());
+  ASSERT_TRUE(ShowLoadAll(nullptr));
   ASSERT_EQ(Events.size(), 6u);
   EXPECT_EQ(Events[0].what, "text");
   EXPECT_EQ(Events[0].text, "Loading");
@@ -341,7 +343,7 @@ TEST_F(Timeline, LoadingShowsTheWordThenLoadsFlightBeforeCastle) {
 
 TEST_F(Timeline, LoadingStopsAtTheFirstFailureAndFreeingStillFreesAll) {
   FailingLoad = kSceneFlight;
-  EXPECT_FALSE(ShowLoadAll());
+  EXPECT_FALSE(ShowLoadAll(nullptr));
   FailingLoad = -1;
   const auto loads = Of("load");
   ASSERT_EQ(loads.size(), 3u);
@@ -378,7 +380,7 @@ TEST_F(Timeline, RestoresTheMatrixAroundTheScenes) {
 TEST_F(HeadlessGL, FreeingTheRealScenesIsSafeBeforeAndAfterAFailedLoad) {
   ShowFreeAll();
   ScratchDir empty;
-  EXPECT_FALSE(ShowLoadAll());  // no Data folder: the title scene's first model is missing
+  EXPECT_FALSE(ShowLoadAll(nullptr));  // no Data folder: the title scene's first model is missing
   ASSERT_EQ(MessageBoxLog().size(), 1u);
   EXPECT_EQ(MessageBoxLog()[0].text, "Data\\Nena1.3ds not found!");
   ShowFreeAll();

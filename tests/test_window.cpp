@@ -2,7 +2,9 @@
 // projection on resize, the baseline GL state, and switching between full
 // screen and window without losing textures.
 #include "app/window.h"
-#include "tools/kit/headless_gl.h"
+#include "render/picture.h"
+#include "tools/shared_kit/headless_gl.h"
+#include "platform/gl_window_sdl.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
 #include "tests/support/gl_test.h"
@@ -224,10 +226,10 @@ static const char kTitle[] = "Velmora One, The Trailer - by Quintrel";
 TEST_F(RealWindow, WindowedClientAreaIsExactly640By480) {
   ASSERT_TRUE(CreateGLWindow(kTitle, 640, 480, 32, false)) << SDL_GetError();
   int w = 0, h = 0;
-  SDL_GetWindowSize(hMainWindow, &w, &h);
+  SDL_GetWindowSize(GLWindowSDL(hMainWindow), &w, &h);
   EXPECT_EQ(w, 640);
   EXPECT_EQ(h, 480);
-  EXPECT_STREQ(SDL_GetWindowTitle(hMainWindow), kTitle);
+  EXPECT_STREQ(SDL_GetWindowTitle(GLWindowSDL(hMainWindow)), kTitle);
   GLint depthBits = 0;
   glGetIntegerv(GL_DEPTH_BITS, &depthBits);
   EXPECT_GE(depthBits, 24);
@@ -306,7 +308,7 @@ TEST_F(RealWindow, ASwitchStartsFromTheStateOfAFreshContext) {
 TEST_F(RealWindow, AScaledPictureLeavesTheNextFrameTheStateThisOneLeft) {
   SetRenderSize(640, 480);
   ASSERT_TRUE(CreateGLWindow(kTitle, 1280, 960, 32, false));
-  const PictureLayout layout = CurrentPictureLayout();
+  const PictureLayout layout = PictureCurrentLayout();
   ASSERT_EQ(layout.width, 1280);
   ASSERT_EQ(layout.renderWidth, 640);
   ASSERT_EQ(layout.renderHeight, 480);
@@ -349,13 +351,13 @@ TEST_F(RealWindow, AScaledPictureLeavesTheNextFrameTheStateThisOneLeft) {
 
 TEST_F(RealWindow, TheViewportFollowsTheSizeTheWindowGets) {
   ASSERT_TRUE(CreateGLWindow(kTitle, 640, 480, 32, false));
-  EXPECT_TRUE(SDL_GetWindowFlags(hMainWindow) & SDL_WINDOW_RESIZABLE);
-  SDL_SetWindowSize(hMainWindow, 1000, 500);  // no event needed
+  EXPECT_TRUE(SDL_GetWindowFlags(GLWindowSDL(hMainWindow)) & SDL_WINDOW_RESIZABLE);
+  SDL_SetWindowSize(GLWindowSDL(hMainWindow), 1000, 500);  // no event needed
   FollowDrawableSize();
   int width = 0, height = 0;
-  SDL_GL_GetDrawableSize(hMainWindow, &width, &height);
+  SDL_GL_GetDrawableSize(GLWindowSDL(hMainWindow), &width, &height);
   ASSERT_EQ(width, 1000);
-  const PictureLayout layout = CurrentPictureLayout();  // the viewport, on llvmpipe drawn smaller
+  const PictureLayout layout = PictureCurrentLayout();  // the viewport, on llvmpipe drawn smaller
   EXPECT_EQ((std::vector<int>{layout.x, layout.y, layout.width, layout.height}),
             (std::vector<int>{166, 0, 667, 500}));
   ASSERT_TRUE(SwitchGLWindowMode(false, 640, 480));

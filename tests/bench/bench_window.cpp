@@ -8,9 +8,10 @@
 #include "app/window.h"
 #include "platform/msgbox.h"
 #include "platform/win_files.h"
+#include "render/picture.h"
 #include "render/text.h"
 #include "show/timeline.h"
-#include "tools/kit/show_seam.h"
+#include "tools/shared_kit/show_seam.h"
 
 #include <GL/gl.h>
 #include <SDL.h>
@@ -28,7 +29,7 @@ static bool StartShow(int windowWidth, int windowHeight, int renderWidth, int re
   SetRenderSize(renderWidth, renderHeight);
   if (!CreateGLWindow("bench", windowWidth, windowHeight, 32, false)) return false;
   BuildFont();
-  return ShowLoadAll();
+  return ShowLoadAll([] { SwapBuffers(hMainWindow); });
 }
 
 static void StopShow() {
@@ -43,7 +44,7 @@ static void DrawFrames(benchmark::State& state, int windowWidth, int windowHeigh
     state.SkipWithError("the show could not start");
     return;
   }
-  const PictureLayout layout = CurrentPictureLayout();
+  const PictureLayout layout = PictureCurrentLayout();
   size_t moment = 0;
   for (auto _ : state) {
     const uint32_t position = kMoments[moment++ % (sizeof kMoments / sizeof kMoments[0])];

@@ -1,7 +1,7 @@
 #include "tests/support/gl_test.h"
 
 #include "app/window.h"
-#include "tools/kit/headless_gl.h"
+#include "tools/shared_kit/headless_gl.h"
 #include "platform/msgbox.h"
 
 #include <GL/gl.h>
