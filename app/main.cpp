@@ -3,16 +3,15 @@
 // with the usage on stderr.
 #include "app/main_loop.h"
 #include "app/options.h"
+#include "platform/shutdown.h"
 #include "platform/stop_signal.h"
 #include "platform/win_files.h"
-
-#include <SDL.h>
 
 #include <cstdio>
 #include <string>
 
 int main(int argc, char** argv) {
-  InstallStopSignals();  // before SDL, which would take them over
+  InstallStopSignals();  // before the platform's libraries, which would take them over
   ShowOptions options;
   std::string error;
   if (!ParseShowOptions(argc, argv, &options, &error)) {
@@ -35,6 +34,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int exitCode = WinMain(options);
-  SDL_Quit();
+  ShutdownPlatform();
   return exitCode;
 }

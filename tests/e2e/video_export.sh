@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # velmora-trailer-tool video: a short export is a file ffprobe reads with the right
-# duration, frame count and an audio stream, and the same frames on a second
-# run; a failed or interrupted export leaves no file behind.
+# duration, frame count and an audio stream, the same frames on a second run,
+# and the sound the show hears at those moments; a failed or interrupted
+# export leaves no file behind.
 set -u
 tool="$(cd "$1" && pwd)/velmora-trailer-tool"
 [ -d "$1/Data" ] || { echo "SKIP: no show data in $1/Data"; exit 77; }
@@ -33,6 +34,13 @@ ffmpeg -v error -i "$out/a/v.mp4" -map 0:v -f framemd5 "$out/a.md5" || fail "can
 ffmpeg -v error -i "$out/b/v.mp4" -map 0:v -f framemd5 "$out/b.md5" || fail "cannot decode run b"
 [ "$(grep -vc '^#' "$out/a.md5")" = 20 ] || fail "framemd5 lists $(grep -vc '^#' "$out/a.md5") frames"
 cmp -s "$out/a.md5" "$out/b.md5" || fail "the second run's frames differ"
+
+# The sound track is the soundtrack as the show decodes and hears it, from
+# the first frame's moment on: no shift against the show's own decode.
+ffmpeg -v error -i "$out/a/v.mp4" -map 0:a -f s16le -ac 2 -ar 44100 "$out/a.raw" || fail "cannot decode the sound"
+match=$("$1/soundcheck" match "$1/TrailerLOW.mp3" "$out/a.raw" 60.5) || fail "soundcheck match failed"
+echo "$match" | awk '{ lag = $3 + 0; r = $NF + 0; exit !(lag >= -1 && lag <= 1 && r > 0.9) }' ||
+  fail "the sound is not the show's: $match"
 [ -z "$(others a v.mp4)" ] || fail "left beside the video: $(others a v.mp4)"
 
 # Failures: a folder that does not exist, a renderer that cannot give what is

@@ -1,0 +1,5 @@
+#include "platform/shutdown.h"
+
+#include <SDL.h>
+
+void ShutdownPlatform() { SDL_Quit(); }
