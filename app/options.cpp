@@ -5,7 +5,8 @@
 
 #include <cmath>
 
-static const double kShowSeconds = double(kShowEnd) / kStreamBytesPerSecond;  // a start at or past the end has nothing to show
+// A start at or past the end has nothing to show.
+static const double kShowSeconds = double(kShowEnd) / kStreamBytesPerSecond;
 
 static const char kUsage[] =
     "usage: velmora-trailer [--window] [--mode-switch] [--render-size WxH] [--data DIR]\n"
@@ -25,7 +26,6 @@ static const char kUsage[] =
 
 const char* ShowUsage() { return kUsage; }
 
-// A start at or past the show's end has nothing to show.
 static bool ParseSeconds(const char* text, double* seconds) {
   return ParseNumber(text, 0.0, kShowSeconds, seconds) && *seconds < kShowSeconds;
 }

@@ -1,5 +1,5 @@
 // Outline glyphs as OpenGL display lists: the stand-in for CreateFontA and
-// wglUseFontOutlinesA, on fontconfig, FreeType and the GLU tessellator.
+// wglUseFontOutlinesA, over the glyphs' triangles (platform/outline_glyphs.h).
 //
 // Units: em units throughout (the em height is 1.0). Codes are Windows-1252.
 // Memory: the font file and the tessellator are opened and closed within the
@@ -7,17 +7,7 @@
 // (glDeleteLists). Threads: main thread only, with the OpenGL context current.
 #pragma once
 
-// Metrics of one glyph, in em units (the font's em height is 1.0).
-struct GLYPHMETRICSFLOAT {
-  float gmfBlackBoxX;
-  float gmfBlackBoxY;
-  struct {
-    float x;
-    float y;
-  } gmfptGlyphOrigin;
-  float gmfCellIncX;  // the advance: how far the origin moves after the glyph
-  float gmfCellIncY;
-};
+#include "platform/outline_glyphs.h"
 
 // Finds `faceName` (bold when weight >= 700), or the closest substitute, and
 // fills display list listBase + (c - first) for each Windows-1252 code

@@ -16,7 +16,7 @@ static GLYPHMETRICSFLOAT gmf[256] = {};  // per code, em units; entries never bu
 int BuildFont() {
   base = glGenLists(256);
   // Codes 0 to 254: list base + 255 stays empty and gmf[255] zero.
-  return UseFontOutlines("Georgia", 700, 0, 255, base, gmf) ? 1 : 0;
+  return UseFontOutlines(kFontFace, kFontWeight, kFontFirstCode, kFontCodes, base, gmf) ? 1 : 0;
 }
 
 void KillFont() { glDeleteLists(base, 256); }

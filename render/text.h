@@ -10,6 +10,13 @@
 // module's: BuildFont makes them, KillFont deletes them.
 #pragma once
 
+// The font the lists are built from: its face (or the closest substitute),
+// weight, and the codes that get a glyph (255 stays empty).
+constexpr char kFontFace[] = "Georgia";
+constexpr int kFontWeight = 700;
+constexpr unsigned kFontFirstCode = 0;
+constexpr unsigned kFontCodes = 255;
+
 // Builds the 256 display lists (codes 0 to 254; 255 stays empty). Nonzero on
 // success; without a font every later text draws nothing.
 int BuildFont();

@@ -1,11 +1,14 @@
 // Outline text: placement, centring by the glyphs' own advances, filling with
-// open holes, opacity, and the texts that must draw nothing.
+// open holes, opacity, the texts that must draw nothing, and the glyphs baked
+// for the browser.
+#include "platform/glyph_file.h"
 #include "render/text.h"
 #include "tests/support/gl_test.h"
 
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -233,4 +236,34 @@ TEST_F(Text, InvisibleTextStillWritesDepth) {
   for (int y = 0; y < frame.Height(); ++y)
     for (int x = 0; x < frame.Width(); ++x) black += frame.At(x, y).r == 0;
   EXPECT_GT(black, 1000);
+}
+
+// The glyphs baked for the browser come back as they were made, and a file
+// cut off anywhere is refused rather than read past its end.
+TEST(BakedGlyphs, ReadBackAsWrittenAndACutFileIsRefused) {
+  ScratchDir dir;
+  std::vector<OutlineGlyph> glyphs;
+  ASSERT_TRUE(LoadOutlineGlyphs(kFontFace, kFontWeight, 60, 8, &glyphs));  // '<' to 'C'
+  ASSERT_TRUE(WriteGlyphFile("glyphs.bin", 60, glyphs));
+  unsigned first = 0;
+  std::vector<OutlineGlyph> read;
+  ASSERT_TRUE(ReadGlyphFile("glyphs.bin", &first, &read));
+  EXPECT_EQ(first, 60u);
+  ASSERT_EQ(read.size(), glyphs.size());
+  for (size_t i = 0; i < read.size(); ++i) {
+    EXPECT_EQ(read[i].present, glyphs[i].present);
+    EXPECT_EQ(read[i].metrics.gmfCellIncX, glyphs[i].metrics.gmfCellIncX);
+    EXPECT_EQ(read[i].triangles, glyphs[i].triangles);
+  }
+
+  std::FILE* file = std::fopen("glyphs.bin", "rb");
+  std::vector<char> bytes(1 << 20);
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+  std::fclose(file);
+  for (size_t cut : {size_t(3), size_t(20), bytes.size() / 2, bytes.size() - 1}) {
+    file = std::fopen("cut.bin", "wb");
+    std::fwrite(bytes.data(), 1, cut, file);
+    std::fclose(file);
+    EXPECT_FALSE(ReadGlyphFile("cut.bin", &first, &read)) << cut;
+  }
 }
