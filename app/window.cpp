@@ -74,7 +74,7 @@ bool CreateGLWindow(const char* title, int width, int height, int bits, bool ful
   }
   hGLContext = GLWindowContext(hMainWindow);
   fullscreen = GLWindowFullscreen(hMainWindow);  // a compositor may have refused it
-  if (freshContext) PictureUseContext(GLProcAddress, GLExtensionSupported);
+  if (freshContext) PictureUseContext(GLProcAddress, GLExtensionSupported, GLSoftwareRenderer());
 
   // The size the window really got, which full screen decides.
   int drawableWidth = width, drawableHeight = height;
@@ -115,6 +115,9 @@ void ReSizeGLScene(int width, int height) { PictureResize(width, height, hMainWi
 
 void FollowDrawableSize() {
   if (!hMainWindow) return;
+  // The platform may leave full screen on its own (a browser takes Escape
+  // for that): the next Space then goes back to it.
+  fullscreen = GLWindowFullscreen(hMainWindow);
   int width = 0, height = 0;
   GLWindowDrawableSize(hMainWindow, &width, &height);
   const PictureLayout layout = PictureCurrentLayout();

@@ -52,7 +52,8 @@ void KillGLWindow(GLContextFate context = GLContextFate::Release);
 void ReSizeGLScene(int width, int height);
 
 // Calls ReSizeGLScene when the window's drawable size is not the one the
-// viewport was last set for (a resize whose event has not arrived yet).
+// viewport was last set for (a resize whose event has not arrived yet), and
+// takes `fullscreen` from the platform (which may have left it on its own).
 void FollowDrawableSize();
 
 // True once for each key-down of that virtual-key code since the last call:

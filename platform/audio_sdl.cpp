@@ -12,7 +12,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 static const int kBufferFrames = 512;  // per callback: 11.6 ms at 44.1 kHz
 
@@ -22,12 +21,6 @@ static struct {
   int bufferFrames = 0;  // output frames per callback
   int64_t pulled = 0;    // output frames pulled since open; audio thread
 } Sdl;
-
-int64_t AudioMonotonicNanos() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
 
 // SDL's audio thread, with the device lock held.
 static void SDLCALL Callback(void*, Uint8* out, int bytes) {

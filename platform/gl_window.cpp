@@ -252,4 +252,9 @@ void GLWindowPresent(GLWindow* window) {
 
 void* GLProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
 
+bool GLSoftwareRenderer() {
+  const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  return renderer && (std::strstr(renderer, "llvmpipe") || std::strstr(renderer, "softpipe"));
+}
+
 bool GLExtensionSupported(const char* name) { return SDL_GL_ExtensionSupported(name) == SDL_TRUE; }

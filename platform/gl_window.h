@@ -74,3 +74,8 @@ void GLWindowPresent(GLWindow* window);
 // extension is offered; nullptr and false where there is none.
 void* GLProcAddress(const char* name);
 bool GLExtensionSupported(const char* name);
+
+// Whether the current context draws on the CPU (Mesa's llvmpipe or
+// softpipe, SwiftShader), where every pixel costs: the picture is then drawn
+// at 640 x 480 and scaled up.
+bool GLSoftwareRenderer();

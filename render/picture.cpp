@@ -5,14 +5,13 @@
 #include <GL/glu.h>
 
 #include <cstdint>
-#include <cstring>
 
 // ---------------------------------------------------------------------------
 // State
 // ---------------------------------------------------------------------------
 static struct {
   int requestedWidth = 0, requestedHeight = 0;  // --render-size; 0: chosen here
-  bool softwareRenderer = false;  // GL_RENDERER names llvmpipe or softpipe
+  bool softwareRenderer = false;  // the context draws on the CPU
   PictureLayout layout = {kPictureWidth, kPictureHeight, 0, 0, kPictureWidth, kPictureHeight, kPictureWidth,
                           kPictureHeight};
   GLuint framebuffer = 0;         // the offscreen picture of renderWidth x renderHeight; 0: none
@@ -105,20 +104,16 @@ PictureLayout PictureCurrentLayout() { return Picture.layout; }
 // ---------------------------------------------------------------------------
 // The context and its offscreen picture
 // ---------------------------------------------------------------------------
-static bool IsSoftwareRenderer() {
-  const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-  return renderer && (std::strstr(renderer, "llvmpipe") || std::strstr(renderer, "softpipe"));
-}
-
 template <typename Function>
 static bool Fetch(void* (*procAddress)(const char*), Function* function, const char* name) {
   *function = reinterpret_cast<Function>(procAddress(name));
   return *function != nullptr;
 }
 
-void PictureUseContext(void* (*procAddress)(const char* name), bool (*extensionSupported)(const char* name)) {
+void PictureUseContext(void* (*procAddress)(const char* name), bool (*extensionSupported)(const char* name),
+                       bool softwareRenderer) {
   PictureForgetContext();
-  Picture.softwareRenderer = IsSoftwareRenderer();
+  Picture.softwareRenderer = softwareRenderer;
   GLint depthBits = 24;
   glGetIntegerv(GL_DEPTH_BITS, &depthBits);
   Picture.depthBits = depthBits;

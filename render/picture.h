@@ -29,11 +29,12 @@ PictureLayout PictureFit(int width, int height);
 // softpipe), the viewport's own size elsewhere. Never larger than the viewport.
 void PictureSetRenderSize(int width, int height);
 
-// A new context is current: learn its renderer and fetch its framebuffer
-// functions through `procAddress` (none where the driver has no framebuffer
-// objects: the picture is then never scaled). What an earlier context made
-// is forgotten.
-void PictureUseContext(void* (*procAddress)(const char* name), bool (*extensionSupported)(const char* name));
+// A new context is current, on a software rasteriser or not: fetch its
+// framebuffer functions through `procAddress` (none where the driver has no
+// framebuffer objects: the picture is then never scaled). What an earlier
+// context made is forgotten.
+void PictureUseContext(void* (*procAddress)(const char* name), bool (*extensionSupported)(const char* name),
+                       bool softwareRenderer);
 
 // The context that held the offscreen picture is gone.
 void PictureForgetContext();
