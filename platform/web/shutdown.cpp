@@ -1,0 +1,5 @@
+// A page's libraries hold nothing the show must give back: the page starts
+// every show in a fresh instance.
+#include "platform/shutdown.h"
+
+void ShutdownPlatform() {}
