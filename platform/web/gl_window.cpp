@@ -50,7 +50,7 @@ EM_JS(int, velmora_software_renderer, (), {
   var gl = Module.ctx;
   if (!gl) return 0;
   var info = gl.getExtension('WEBGL_debug_renderer_info');
-  var name = info ? String(gl.getParameter(info.UNMASKED_RENDERER_WEBGL)) : '';
+  var name = info ? String(gl.getParameter(info.UNMASKED_RENDERER_WEBGL)) : "";
   return /SwiftShader|llvmpipe|softpipe|Software/i.test(name) ? 1 : 0;
 });
 // clang-format on
@@ -136,14 +136,17 @@ void GLWindowPresent(GLWindow*) { velmora_wait_frame(); }
 
 // WebGL 1 keeps a 24-bit depth buffer behind its depth-and-stencil format
 // only: the offscreen picture asks for 24 bits and gets that.
+static const GLenum kDepthStencil = 0x84F9;            // WebGL 1's DEPTH_STENCIL
+static const GLenum kDepthStencilAttachment = 0x821A;  // and its attachment point
+
 static void RenderbufferStorage(GLenum target, GLenum format, GLsizei width, GLsizei height) {
-  glRenderbufferStorage(target, format == 0x81A6 /* GL_DEPTH_COMPONENT24 */ ? GL_DEPTH_STENCIL : format, width,
+  glRenderbufferStorage(target, format == 0x81A6 /* GL_DEPTH_COMPONENT24 */ ? kDepthStencil : format, width,
                         height);
 }
 
 static void FramebufferRenderbuffer(GLenum target, GLenum attachment, GLenum renderbufferTarget,
                                     GLuint renderbuffer) {
-  glFramebufferRenderbuffer(target, attachment == GL_DEPTH_ATTACHMENT ? GL_DEPTH_STENCIL_ATTACHMENT : attachment,
+  glFramebufferRenderbuffer(target, attachment == GL_DEPTH_ATTACHMENT ? kDepthStencilAttachment : attachment,
                             renderbufferTarget, renderbuffer);
 }
 
