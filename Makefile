@@ -3,6 +3,8 @@
 #   make run              ... and start the show; without a display, export it to build/velmora-trailer.mp4
 #   make install          ... and install it under PREFIX (default /usr/local)
 #   make deb              ... and build the Debian package build/velmora-trailer_VERSION_ARCH.deb
+#   make web              ... and the page in build/web: the show compiled to WebAssembly
+#   make serve            serve build/web on http://127.0.0.1:PORT/ (default 8000)
 #   make test             ... also install the test tools, run the whole suite headless, then once more
 #                         under AddressSanitizer and UndefinedBehaviorSanitizer, then the audio
 #                         layer's tests under ThreadSanitizer, then the fuzzers
@@ -13,13 +15,18 @@ BUILD_PACKAGES := build-essential cmake pkg-config \
 	libmpg123-dev libmp3lame-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core libpng-dev \
 	libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libpulse-dev \
 	dpkg-dev file
-TEST_PACKAGES := libgtest-dev libbenchmark-dev \
+# The page (make web): emscripten compiles the show, its optimiser needs
+# node's acorn; Python serves the page (make serve).
+WEB_PACKAGES := emscripten node-acorn python3
+TEST_PACKAGES := libgtest-dev libbenchmark-dev chromium \
 	xvfb xauth xdotool x11-utils openbox imagemagick weston pulseaudio pulseaudio-utils ffmpeg \
 	pipewire wireplumber pipewire-pulse dbus python3 \
 	clang libclang-rt-14-dev assimp-utils \
 	lintian desktop-file-utils appstream man-db groff-base
 
 BUILD      := build
+WEB_BUILD  := $(BUILD)/web-build
+PORT       ?= 8000
 ASAN_BUILD := build-asan
 TSAN_BUILD := build-tsan
 FUZZ_BUILD := build-fuzz
@@ -27,7 +34,7 @@ PREFIX     ?= /usr/local
 JOBS       := $(shell nproc 2>/dev/null || echo 2)
 SUDO       := $(shell [ "$$(id -u 2>/dev/null)" = 0 ] || echo sudo)
 
-.PHONY: all deps test-deps build run install deb test test-asan test-tsan fuzz clean
+.PHONY: all deps test-deps web-deps build run install deb web serve test test-asan test-tsan fuzz clean
 
 all: build
 
@@ -52,8 +59,11 @@ endef
 deps:
 	$(call install_packages,$(BUILD_PACKAGES))
 
-test-deps: deps
+test-deps: deps web-deps
 	$(call install_packages,$(TEST_PACKAGES))
+
+web-deps:
+	$(call install_packages,$(WEB_PACKAGES))
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -77,7 +87,22 @@ deb: build
 	cmake --build $(BUILD) --target screenshot
 	cd $(BUILD) && cpack -G DEB
 
-test: test-deps build
+# The page in build/web: the show compiled to WebAssembly with the web
+# platform layer, the page, and the data package the native build makes.
+# Debian's node is not always the node on PATH: its acorn is found either way.
+EMSCRIPTEN_ENV := NODE_PATH=/usr/share/nodejs$${NODE_PATH:+:$$NODE_PATH}
+web: build web-deps
+	cmake --build $(BUILD) --target pagepack baked_glyphs
+	$(EMSCRIPTEN_ENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release \
+	  -DTRAILER_NATIVE_BUILD=$(CURDIR)/$(BUILD) -DTRAILER_WEB_OUT=$(CURDIR)/$(BUILD)/web
+	$(EMSCRIPTEN_ENV) cmake --build $(WEB_BUILD) -j $(JOBS)
+
+serve:
+	@[ -f $(BUILD)/web/index.html ] || { echo "make serve: no page in $(BUILD)/web yet: run make web first"; exit 1; }
+	@echo "The show is at http://127.0.0.1:$(PORT)/ (Ctrl-C stops the server)"
+	@cd $(BUILD)/web && python3 -m http.server $(PORT) --bind 127.0.0.1
+
+test: test-deps build web
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory test-asan
 	$(MAKE) --no-print-directory test-tsan

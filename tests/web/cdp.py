@@ -45,7 +45,7 @@ class Browser:
 
         self.process = subprocess.Popen(
             [shutil.which("chromium") or "chromium"] + flags + ["about:blank"], stdin=subprocess.DEVNULL,
-            stdout=subprocess.DEVNULL, stderr=open("/tmp/chr-err.log", "w"), preexec_fn=map_fds, pass_fds=(3, 4),
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=map_fds, pass_fds=(3, 4),
             env=env)
         os.close(to_child_r)
         os.close(from_child_w)

@@ -313,6 +313,7 @@
     setStatus('reading ' + (name || 'the folder') + '\u2026');
     await useData(kOwnFolder, files);
     setStatus('ready: ' + (name || 'your folder') + '. Click or press a key to play.');
+    log('ready: ' + (name || 'a folder of your own'));
   }
 
   // ---------------------------------------------------------------------
@@ -359,6 +360,7 @@
     bakedGlyphs = files.get('glyphs.bin');
     files.delete('glyphs.bin');
     if (!data) await useData(kDefaultFolder, files);
+    log('ready');
     if (page.hold || page.play) startShow();
     else setStatus('');
   })();
