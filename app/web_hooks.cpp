@@ -16,6 +16,14 @@ EMSCRIPTEN_KEEPALIVE uint32_t velmora_position() { return BSS_Stream ? StreamPos
 // The demo clock now, in milliseconds.
 EMSCRIPTEN_KEEPALIVE double velmora_clock() { return TimerGetTime(); }
 
+// Where the scenes start, in show order, then where the closing lines do:
+// the page's frame times go by scene.
+EMSCRIPTEN_KEEPALIVE uint32_t velmora_scene_start(int i) {
+  static const uint32_t kStarts[] = {kTitleStart, kHandStart, kCastleStart, kFlightStart, kCreditsStart,
+                                     kClosingStart};
+  return i >= 0 && i < int(sizeof kStarts / sizeof kStarts[0]) ? kStarts[i] : kShowEnd;
+}
+
 // The marks of the score the soundtrack accents, in order.
 EMSCRIPTEN_KEEPALIVE int velmora_mark_count() { return kScoreMarkCount; }
 EMSCRIPTEN_KEEPALIVE uint32_t velmora_mark(int i) { return i >= 0 && i < kScoreMarkCount ? kScoreMarks[i].bytes : 0; }

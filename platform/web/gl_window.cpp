@@ -37,13 +37,15 @@ EM_JS(void, velmora_set_fullscreen, (int on), {
 // The frame is shown when control returns to the browser; the loop goes on
 // at its next animation frame, or after a tenth of a second in a hidden tab,
 // which has none (the loop then learns it is hidden and waits instead).
+// A page measuring frame times (Module.unpaced) goes on at once instead.
 EM_JS(void, velmora_wait_frame, (), {
   Asyncify.handleSleep(function(wakeUp) {
+    if (Module.onPresent) Module.onPresent();
+    if (Module.unpaced) return Module.unpaced(wakeUp);
     var woken = false;
     var wake = function() { if (!woken) { woken = true; wakeUp(); } };
     requestAnimationFrame(wake);
     setTimeout(wake, 100);
-    if (Module.onPresent) Module.onPresent();
   });
 });
 EM_JS(int, velmora_software_renderer, (), {

@@ -9,8 +9,10 @@
 // browser allows sound without a gesture), hold=1 (the start moment drawn at
 // once and held, silent, the picture filling the viewport: for screenshots),
 // marks=1 (a console line per mark of the score, as velmora-trailer-tool
-// sync prints them). Console: "velmora: first frame at N ms" (from the start
-// of the viewing), "velmora: ended (exit N)".
+// sync prints them), bench=1 (silent, frames back to back, each waited for
+// to the last pixel; at the end a line of frame times per scene). Console:
+// "velmora: first frame at N ms" (from the start of the viewing),
+// "velmora: ended (exit N)".
 'use strict';
 
 (() => {
@@ -19,8 +21,9 @@
   const page = {
     hold: flag('hold'),
     play: flag('play'),
-    silent: flag('silent') || flag('hold'),
+    silent: flag('silent') || flag('hold') || flag('bench'),
     marks: flag('marks'),
+    bench: flag('bench'),
     start: params.get('start'),
     audioOffset: params.get('audio-offset'),
   };
@@ -230,6 +233,7 @@
     let presents = 0;
     const decodedSounds = {};
     if (data.sound) decodedSounds[data.folder + '/' + data.soundtrack] = data.sound;
+    const bench = page.bench ? frameTimes() : null;
     const show = await VelmoraTrailer({
       canvas,
       audioContext,
@@ -241,7 +245,9 @@
       // frames follow.
       onPresent: () => {
         if (++presents === 2) log('first frame at ' + Math.round(performance.now() - viewingStart) + ' ms');
+        if (bench && presents > 1) bench.presented(show);
       },
+      unpaced: bench ? bench.unpaced : null,
       preRun: [(module) => {
         writeFolder(module.FS, data.folder, data.files);
         if (bakedGlyphs) writeFolder(module.FS, '/velmora', new Map([['glyphs.bin', bakedGlyphs]]));
@@ -250,6 +256,7 @@
     });
     if (page.marks) watchMarks(show);
     const code = await show.runShow(showArguments());
+    if (bench) bench.report(show);
     if (audioContext) audioContext.close();
     log('ended (exit ' + code + ')');
     running = false;
@@ -285,6 +292,42 @@
       requestAnimationFrame(step);
     };
     requestAnimationFrame(step);
+  }
+
+  // bench=1: the time of each frame from the moment the show goes on to the
+  // moment its last pixel is drawn (a one-pixel read waits for that), by
+  // scene, as velmora-trailer-tool bench gives them natively.
+  function frameTimes() {
+    const channel = new MessageChannel();
+    let wokeAt = 0;
+    const times = [[], [], [], [], [], []];
+    return {
+      unpaced: (wakeUp) => {
+        channel.port2.onmessage = () => { wokeAt = performance.now(); wakeUp(); };
+        channel.port1.postMessage(0);
+      },
+      presented: (show) => {
+        const gl = show.ctx;
+        if (gl) gl.readPixels(0, 0, 1, 1, gl.RGBA, gl.UNSIGNED_BYTE, new Uint8Array(4));
+        const position = show._velmora_position() >>> 0;
+        let scene = -1;
+        for (let i = 0; i < 5; ++i) {
+          if (position >= show._velmora_scene_start(i) && position < show._velmora_scene_start(i + 1)) scene = i;
+        }
+        if (wokeAt && scene >= 0) times[scene].push(performance.now() - wokeAt);
+      },
+      report: () => {
+        const names = ['title', 'hand', 'castle', 'flight', 'credits'];
+        for (let i = 0; i < 5; ++i) {
+          const t = times[i].slice().sort((a, b) => a - b);
+          if (!t.length) continue;
+          const mean = t.reduce((a, b) => a + b, 0) / t.length;
+          log('frame times ' + names[i] + ': ' + t.length + ' frames, mean ' + mean.toFixed(2) + ' ms, median ' +
+              t[t.length >> 1].toFixed(2) + ' ms, p99 ' + t[Math.min(t.length - 1, Math.floor(t.length * 0.99))]
+                  .toFixed(2) + ' ms, first ' + times[i][0].toFixed(2) + ' ms');
+        }
+      },
+    };
   }
 
   function showStartScreen() {
@@ -361,7 +404,7 @@
     files.delete('glyphs.bin');
     if (!data) await useData(kDefaultFolder, files);
     log('ready');
-    if (page.hold || page.play) startShow();
+    if (page.hold || page.play || page.bench) startShow();
     else setStatus('');
   })();
 })();
