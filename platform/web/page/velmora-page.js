@@ -152,10 +152,12 @@
     return 0;
   }
 
-  // The decoder's shift: Web Audio's decode drops the encoder's delay that the
-  // show's decoder keeps (its marks count from the first decoded sample), so
-  // the page puts that many frames of silence back in front. Measured against
-  // the native decode with soundcheck match (tests/web/).
+  // Frames of silence the page puts in front of the browser's decode so that
+  // its samples sit where the show's own decoder puts them (the marks count
+  // from its first decoded sample, the encoder's delay included). Chromium's
+  // decode of the default soundtrack starts on that very sample: the same
+  // 5,954,688 frames, lag 0 against the native decode at 2, 60.5 and 131 s
+  // (tests/web/page_checks.py checks it with soundcheck match).
   const kDecoderDelayFrames = 0;
 
   async function decodeSoundtrack(bytes) {
