@@ -13,14 +13,14 @@
 BUILD_PACKAGES := build-essential cmake pkg-config \
 	libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri \
 	libmpg123-dev libmp3lame-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core libpng-dev \
-	libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libpulse-dev \
+	libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libpulse-dev libsystemd-dev \
 	dpkg-dev file
 # The page (make web): emscripten compiles the show, its optimiser needs
 # node's acorn; Python serves the page (make serve).
 WEB_PACKAGES := emscripten node-acorn python3
 TEST_PACKAGES := libgtest-dev libbenchmark-dev chromium \
 	xvfb xauth xdotool x11-utils openbox imagemagick weston pulseaudio pulseaudio-utils ffmpeg \
-	pipewire wireplumber pipewire-pulse dbus python3 \
+	pipewire wireplumber pipewire-pulse dbus playerctl python3 \
 	clang libclang-rt-14-dev assimp-utils \
 	lintian desktop-file-utils appstream man-db groff-base
 
