@@ -117,6 +117,9 @@ int WinMain(const ShowOptions& options) {
     return kFailed;
   }
 
+  // Every scene's drawing made ready now, unseen, so that no first frame of
+  // a scene (nor one after a jump into it) waits on the driver.
+  ShowWarmUp();
   CatchUpGLState(startBytes);
 
   if (!BASS_StreamPlay(BSS_Stream, 0, 4)) {

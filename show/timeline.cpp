@@ -10,6 +10,7 @@
 
 #include "app/clock.h"
 #include "app/soundtrack.h"
+#include "app/time_sources.h"
 #include "fx/castle.h"
 #include "fx/credits.h"
 #include "fx/flight.h"
@@ -26,6 +27,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 
 static const uint32_t kClosingFlashDivisor = 100;  // the closing flash fades over 100,000 bytes
 
@@ -176,6 +178,39 @@ int ShowFrame() {
   if (StreamPosition() >= kClosingStart)
     DrawOverlayQuad((StreamPosition() - kClosingStart) / kClosingFlashDivisor);  // drawn last, over everything
   return 1;
+}
+
+static const int kWarmUpPixels = 8;  // the warm-up draws into a corner this many pixels wide
+static uint32_t WarmPosition = 0;    // stream bytes the warm-up draws at
+static uint32_t ReadWarmPosition(uint32_t) { return WarmPosition; }
+
+void ShowWarmUp() {
+  const ShowTimeSources sources = TimeSources();
+  ShowTimeSources pinned = sources;
+  pinned.streamPosition = ReadWarmPosition;
+  SetTimeSources(&pinned);
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
+  for (GLenum matrix : {GL_TEXTURE, GL_PROJECTION, GL_MODELVIEW}) {
+    glMatrixMode(matrix);
+    glPushMatrix();
+  }
+  // A few pixels are enough: what is built depends on the state, not on how
+  // much is drawn.
+  glViewport(0, 0, kWarmUpPixels, kWarmUpPixels);
+  for (const ScoreMark& mark : kScoreMarks) {
+    for (const auto& w : kSceneWindows) {
+      if (mark.bytes < w.from || mark.bytes >= w.until) continue;
+      WarmPosition = mark.bytes;
+      glLoadIdentity();
+      SceneOps[w.scene].Render(int32_t(double(mark.bytes) / kStreamBytesPerMilli - w.offset));
+    }
+  }
+  for (GLenum matrix : {GL_TEXTURE, GL_PROJECTION, GL_MODELVIEW}) {
+    glMatrixMode(matrix);
+    glPopMatrix();
+  }
+  glPopAttrib();  // the matrix mode too
+  SetTimeSources(&sources);
 }
 
 void ShowFreeAll() {

@@ -17,6 +17,14 @@
 // BuildFont (the word needs the font).
 bool ShowLoadAll(void (*present)());
 
+// Draws each scene once at every accent of the score in its window, unseen,
+// and puts back every OpenGL state and matrix the drawing touched: the driver
+// builds what each scene's drawing needs now, not in the first frame that
+// shows it (a jump into a scene included), and textures a scene reads when it
+// first runs are read. The frames drawn afterwards are the same, pixel for
+// pixel. Call after ShowLoadAll; the back buffer is left drawn on.
+void ShowWarmUp();
+
 // Draws the frame of the current stream position; 0 once the show is over
 // (nothing drawn then), 1 otherwise. The caller presents the frame.
 int ShowFrame();

@@ -5,7 +5,8 @@
 // the scenes' frames are drawn once each, in show order, with ShowFrame at the
 // moment of a soundtrack playing at 88,200 bytes per second, and timed to the
 // end of rendering (glFinish). Per scene: frames, mean, median, 99th
-// percentile and slowest frame in milliseconds, and the triangles OpenGL was
+// percentile and slowest frame in milliseconds, the scene's first frame and
+// its first after a jump into it from another scene, and the triangles OpenGL was
 // handed per frame (counted in a second, untimed pass), and the mean CPU time
 // of the whole process per frame (the rasteriser's threads included: on a
 // shared machine it moves less with the load than the clock does). Then the
@@ -23,6 +24,7 @@
 
 #include "models/mesh.h"
 #include "render/overlay.h"
+#include "show/score.h"
 #include "show/timeline.h"
 #include "tools/shared_kit/show_seam.h"
 
@@ -45,8 +47,9 @@ static const struct {
   const char* name;
   uint32_t from, until;  // stream bytes
 } kSceneWindows[] = {
-    {"title", 150500, 5359744},      {"hand", 5359744, 6338104},       {"castle", 6338104, 8364624},
-    {"flight", 8364624, 9389696},    {"credits", 9389696, 11575424},
+    {"title", kTitleStart, kHandStart},       {"hand", kHandStart, kCastleStart},
+    {"castle", kCastleStart, kFlightStart},   {"flight", kFlightStart, kCreditsStart},
+    {"credits", kCreditsStart, kClosingStart},
 };
 
 using Clock = std::chrono::steady_clock;
@@ -91,19 +94,23 @@ static double CountTriangles(uint32_t position) {
 struct Row {
   const char* name;
   long frames;
+  double first;                   // the scene's first frame, milliseconds
+  double seek;                    // its first after a jump from another scene
   double mean, median, p99, max;  // milliseconds
   double triangles;               // per frame
   double cpu;                     // mean milliseconds of process CPU time
 };
 
 static Row Summarise(const char* name, std::vector<double> ms, double triangles, double cpu) {
+  const double first = ms.front();
   std::sort(ms.begin(), ms.end());
   const size_t n = ms.size();
   double sum = 0;
   for (double v : ms) sum += v;
   const double median = n % 2 ? ms[n / 2] : 0.5 * (ms[n / 2 - 1] + ms[n / 2]);
   const size_t rank = size_t(std::ceil(0.99 * double(n)));  // nearest rank
-  return {name, long(n), sum / double(n), median, ms[std::max<size_t>(rank, 1) - 1], ms[n - 1], triangles, cpu};
+  return {name,     long(n),   first, 0.0, sum / double(n), median, ms[std::max<size_t>(rank, 1) - 1],
+          ms[n - 1], triangles, cpu};
 }
 
 static int Usage() {
@@ -151,6 +158,16 @@ int CmdBench(int argc, char** argv) {
     for (uint32_t p : positions) triangles += CountTriangles(p);
     rows.push_back(Summarise(scene.name, ms, triangles / double(frames), cpu / double(frames)));
   }
+  // Jumps: into the middle of each scene from the middle of the one two
+  // scenes away, as a seek lands in a scene whose states the frames before
+  // did not use.
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const auto& away = kSceneWindows[(i + 2) % rows.size()];
+    const auto& into = kSceneWindows[i];
+    double frameCpu = 0;
+    TimeFrame(away.from + (away.until - away.from) / 2, &frameCpu);
+    rows[i].seek = TimeFrame(into.from + (into.until - into.from) / 2, &frameCpu);
+  }
   SeamReleaseStreamPosition();
   SeamReleaseCounter();
 
@@ -172,19 +189,21 @@ int CmdBench(int argc, char** argv) {
   const double exportFps = exportOk && exported.wallSeconds > 0 ? double(exported.frames) / exported.wallSeconds : 0;
 
   if (csv) {
-    std::printf("name,frames,mean_ms,median_ms,p99_ms,max_ms,triangles_per_frame,cpu_ms,frames_per_second\n");
+    std::printf(
+        "name,frames,first_ms,seek_ms,mean_ms,median_ms,p99_ms,max_ms,triangles_per_frame,cpu_ms,frames_per_second\n");
     for (const Row& r : rows)
-      std::printf("%s,%ld,%.3f,%.3f,%.3f,%.3f,%.0f,%.3f,\n", r.name, r.frames, r.mean, r.median, r.p99, r.max,
-                  r.triangles, r.cpu);
-    std::printf("load,1,%.1f,%.1f,%.1f,%.1f,,,\n", loadMillis, loadMillis, loadMillis, loadMillis);
+      std::printf("%s,%ld,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.0f,%.3f,\n", r.name, r.frames, r.first, r.seek, r.mean,
+                  r.median, r.p99, r.max, r.triangles, r.cpu);
+    std::printf("load,1,,,%.1f,%.1f,%.1f,%.1f,,,\n", loadMillis, loadMillis, loadMillis, loadMillis);
     if (exportOk)
-      std::printf("export_640x480_60fps,%ld,%.3f,,,,,,%.1f\n", exported.frames, 1000.0 / exportFps, exportFps);
+      std::printf("export_640x480_60fps,%ld,,,%.3f,,,,,,%.1f\n", exported.frames, 1000.0 / exportFps, exportFps);
   } else {
-    std::printf("%-8s %7s %9s %9s %9s %9s %10s %9s   (%d x %d, each frame once, in show order)\n", "scene",
-                "frames", "mean ms", "median ms", "p99 ms", "max ms", "triangles", "cpu ms", kFrameWidth, kFrameHeight);
+    std::printf("%-8s %7s %9s %9s %9s %9s %9s %9s %10s %9s   (%d x %d, each frame once, in show order)\n",
+                "scene", "frames", "first ms", "seek ms", "mean ms", "median ms", "p99 ms", "max ms", "triangles",
+                "cpu ms", kFrameWidth, kFrameHeight);
     for (const Row& r : rows)
-      std::printf("%-8s %7ld %9.3f %9.3f %9.3f %9.3f %10.0f %9.3f\n", r.name, r.frames, r.mean, r.median, r.p99,
-                  r.max, r.triangles, r.cpu);
+      std::printf("%-8s %7ld %9.3f %9.3f %9.3f %9.3f %9.3f %9.3f %10.0f %9.3f\n", r.name, r.frames, r.first, r.seek,
+                  r.mean, r.median, r.p99, r.max, r.triangles, r.cpu);
     std::printf("load: %.1f ms from start to the first show frame\n", loadMillis);
     if (exportOk)
       std::printf("export: %.1f frames per second (%ld frames of the castle scene, 640 x 480, 60 fps; %.2f x real "

@@ -32,6 +32,7 @@ bool StartHeadlessShow(int width, int height, int samples) {
     std::fprintf(stderr, "velmora-trailer-tool: the show's data could not be loaded\n");
     return false;
   }
+  ShowWarmUp();  // as the show does after loading
   Started = {true, width, height, samples};
   // A late moment is not drawn with the state the loading left, as in the
   // show started there.
