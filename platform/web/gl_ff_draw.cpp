@@ -127,7 +127,10 @@ static void Triangulate(GLenum mode, int n, std::vector<int>* out) {
       for (int i = 2; i < n; ++i) tri(0, i - 1, i);
       break;
     case kGlQuads:
-      for (int i = 0; i + 3 < n; i += 4) tri(i, i + 1, i + 3), tri(i + 1, i + 2, i + 3);
+      // Mesa draws a lone quad as a fan, split on the other diagonal.
+      if (n >= 4 && n < 8) tri(0, 1, 2), tri(0, 2, 3);
+      else
+        for (int i = 0; i + 3 < n; i += 4) tri(i, i + 1, i + 3), tri(i + 1, i + 2, i + 3);
       break;
     case kGlQuadStrip:
       for (int i = 3; i < n; i += 2) tri(i - 3, i - 2, i), tri(i - 1, i - 3, i);

@@ -176,9 +176,12 @@ long FFVertexCount();
 // ---------------------------------------------------------------------------
 // gl_ff_shader.cpp: programs per combination of state, and their uniforms.
 struct FFTextureUse {
-  bool enabled;      // texturing on, with a complete texture bound
-  bool hasAlpha;     // its image has an alpha channel (GL_REPLACE takes it)
-  bool wrapS, wrapT;  // repeat it in the shader: a non-power-of-two image, clamped for OpenGL ES
+  bool enabled;   // texturing on, with a complete texture bound
+  bool hasAlpha;  // its image has an alpha channel (GL_REPLACE takes it)
+  // A non-power-of-two image, which OpenGL ES samples only clamped and
+  // nearest: the shader filters and wraps it as OpenGL would.
+  bool npot, linear, repeatS, repeatT;
+  float width, height;
 };
 // Makes the program for the current state current, its uniforms up to date.
 // False when it cannot be built.

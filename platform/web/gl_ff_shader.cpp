@@ -21,7 +21,7 @@ constexpr int kMaxPrograms = 64;
 // Uniforms every program may have; -1 where one does not use it.
 enum Uniform {
   uMvp, uMv, uNormal0, uNormal1, uNormal2, uNormalScale, uTexMatrix, uSceneColor, uLmAmbient, uMatAmbient,
-  uMatDiffuse, uMatSpecular, uMatEmission, uShininess, uFogColor, uFogParams, uTexture,
+  uMatDiffuse, uMatSpecular, uMatEmission, uShininess, uFogColor, uFogParams, uTexture, uTexSize,
   uLight0,  // then per light: position, half vector, ambient, diffuse, specular, spot, attenuation
   kPerLight = 7,
   kUniforms = uLight0 + kPerLight * kMaxLights
@@ -36,7 +36,7 @@ static std::string LightName(int light, int which) {
 static const char* const kUniformNames[uLight0] = {
     "u_mvp", "u_mv", "u_normal0", "u_normal1", "u_normal2", "u_normalScale", "u_texMatrix", "u_sceneColor",
     "u_lmAmbient", "u_matAmbient", "u_matDiffuse", "u_matSpecular", "u_matEmission", "u_shininess",
-    "u_fogColor", "u_fogParams", "u_texture"};
+    "u_fogColor", "u_fogParams", "u_texture", "u_texSize"};
 
 // What decides a program's code, as bits.
 struct Key {
@@ -45,14 +45,15 @@ struct Key {
   unsigned lights, positional, spot, attenuated;  // bit i: light i
   unsigned fog;       // 0 off, 1 linear, 2 exp, 3 exp2
   unsigned texEnv;    // 0 no texture, 1 modulate, 2 replace, 3 decal
-  bool texAlpha, wrapS, wrapT, texMatrix;
+  bool texAlpha, texMatrix;
+  bool npot, npotLinear, repeatS, repeatT;  // the shader samples a non-power-of-two image itself
 
   uint64_t Bits() const {
     return uint64_t(lit) | uint64_t(localViewer) << 1 | uint64_t(normalize) << 2 | uint64_t(rescale) << 3 |
            uint64_t(shininessZero) << 4 | uint64_t(tracked) << 5 | uint64_t(lights) << 9 |
            uint64_t(positional) << 17 | uint64_t(spot) << 25 | uint64_t(attenuated) << 33 | uint64_t(fog) << 41 |
-           uint64_t(texEnv) << 43 | uint64_t(texAlpha) << 45 | uint64_t(wrapS) << 46 | uint64_t(wrapT) << 47 |
-           uint64_t(texMatrix) << 48;
+           uint64_t(texEnv) << 43 | uint64_t(texAlpha) << 45 | uint64_t(texMatrix) << 46 | uint64_t(npot) << 47 |
+           uint64_t(npotLinear) << 48 | uint64_t(repeatS) << 49 | uint64_t(repeatT) << 50;
   }
 };
 
@@ -113,7 +114,7 @@ static Key CurrentKey() {
   if (tex.enabled) {
     k.texEnv = s.texEnvMode == GL_REPLACE ? 2 : s.texEnvMode == kGlDecal ? 3 : 1;
     k.texAlpha = tex.hasAlpha;
-    k.wrapS = tex.wrapS, k.wrapT = tex.wrapT;
+    k.npot = tex.npot, k.npotLinear = tex.linear, k.repeatS = tex.repeatS, k.repeatT = tex.repeatT;
     k.texMatrix = !FFTextureMatrixIsIdentity();
   }
   return k;
@@ -167,11 +168,17 @@ static void LightCode(const Key& k, int i, std::string* c) {
     else if (!(k.positional & bit)) *c += "    vec3 H = " + u(lHalf) + ";\n";
     else *c += "    vec3 H = VP + vec3(0.0, 0.0, 1.0);\n    H = H * inversesqrt(dot(H, H));\n";
     *c += "    float litY = max(NdotL, 0.0);\n";
-    *c += "    float litZ = (0.0 >= NdotL) ? 0.0 : pow(max(dot(n, H), 0.0), max(min(u_shininess, 128.0), -128.0));\n";
+    *c += "    float base = max(dot(n, H), 0.0), power = max(min(u_shininess, 128.0), -128.0);\n";
   } else if (att) {
     // Mesa's lit with every dot product the diffuse one, exponent included.
     *c += "    float litY = max(NdotL, 0.0);\n";
-    *c += "    float litZ = (0.0 >= NdotL) ? 0.0 : pow(litY, max(min(NdotL, 128.0), -128.0));\n";
+    *c += "    float base = litY, power = max(min(NdotL, 128.0), -128.0);\n";
+  }
+  if (!k.shininessZero || att) {
+    *c += "    float litZ = (0.0 >= NdotL) ? 0.0 : pow(base, power);\n";
+    // A power beyond the float range (a long normal, a high shininess) makes
+    // desktop OpenGL's colour infinite or NaN, which its clamp turns white.
+    *c += "    if (0.0 < NdotL && power * log2(base) >= 128.0) white = true;\n";
   } else {
     *c += "    float litY = max(NdotL, 0.0);\n    float litZ = (0.0 < NdotL) ? 1.0 : 0.0;\n";
   }
@@ -224,8 +231,10 @@ static std::string VertexCode(const Key& k) {
          Material(k, 8, "u_matEmission") + ".rgb;\n  float alpha = " + Material(k, 2, "u_matDiffuse") + ".a;\n";
   else
     c += "  vec3 col = u_sceneColor.rgb;\n  float alpha = u_sceneColor.a;\n";
+  c += "  bool white = false;\n";
   for (int i = 0; i < kMaxLights; ++i)
     if (k.lights & (1u << i)) LightCode(k, i, &c);
+  c += "  if (white) col = vec3(1.0);\n";
   c += "  v_color = clamp(vec4(col, alpha), 0.0, 1.0);\n}\n";
   return c;
 }
@@ -235,13 +244,26 @@ static std::string FragmentCode(const Key& k) {
       "#ifdef GL_FRAGMENT_PRECISION_HIGH\nprecision highp float;\n#else\nprecision mediump float;\n#endif\n"
       "varying vec4 v_color;\n";
   if (k.texEnv) c += "varying vec4 v_texCoord;\nuniform sampler2D u_texture;\n";
+  if (k.npot) {
+    // Texel (i, j) of the image, wrapped or clamped as OpenGL would.
+    c += "uniform vec2 u_texSize;\nvec4 Texel(vec2 i) {\n";
+    c += k.repeatS ? "  i.x = i.x - u_texSize.x * floor(i.x / u_texSize.x);\n" : "  i.x = clamp(i.x, 0.0, u_texSize.x - 1.0);\n";
+    c += k.repeatT ? "  i.y = i.y - u_texSize.y * floor(i.y / u_texSize.y);\n" : "  i.y = clamp(i.y, 0.0, u_texSize.y - 1.0);\n";
+    c += "  return texture2D(u_texture, (i + 0.5) / u_texSize);\n}\n";
+  }
   if (k.fog) c += "varying float v_fog;\nuniform vec4 u_fogColor, u_fogParams;\n";
   c += "void main() {\n  vec4 c = v_color;\n";
   if (k.texEnv) {
     c += "  vec2 st = v_texCoord.xy * (1.0 / v_texCoord.w);\n";
-    if (k.wrapS) c += "  st.x = fract(st.x);\n";
-    if (k.wrapT) c += "  st.y = fract(st.y);\n";
-    c += "  vec4 t = texture2D(u_texture, st);\n";
+    if (!k.npot) {
+      c += "  vec4 t = texture2D(u_texture, st);\n";
+    } else if (!k.npotLinear) {
+      c += "  vec4 t = Texel(floor(st * u_texSize));\n";
+    } else {
+      c += "  vec2 uv = st * u_texSize - 0.5;\n  vec2 i = floor(uv);\n  vec2 f = uv - i;\n"
+           "  vec4 t = mix(mix(Texel(i), Texel(i + vec2(1.0, 0.0)), f.x),\n"
+           "               mix(Texel(i + vec2(0.0, 1.0)), Texel(i + vec2(1.0, 1.0)), f.x), f.y);\n";
+    }
     if (k.texEnv == 1) c += k.texAlpha ? "  c = t * c;\n" : "  c = vec4(t.rgb * c.rgb, c.a);\n";
     if (k.texEnv == 2) c += k.texAlpha ? "  c = t;\n" : "  c = vec4(t.rgb, c.a);\n";
     if (k.texEnv == 3)
@@ -410,6 +432,10 @@ static void SetState(Program* p) {
     glUniform1f(at[uShininess], m.shininess);
     for (int i = 0; i < kMaxLights; ++i)
       if (p->parts.lights & (1u << i)) SetLight(p, i);
+  }
+  if (p->parts.npot) {
+    const FFTextureUse tex = FFBoundTextureUse();
+    glUniform2f(at[uTexSize], tex.width, tex.height);
   }
   if (p->parts.fog) {
     glUniform4fv(at[uFogColor], 1, s.fogColor);

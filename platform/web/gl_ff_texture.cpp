@@ -1,11 +1,13 @@
 // Texture objects as the layer sees them, over OpenGL ES 2.0's own.
 //
 // WebGL 1 samples a non-power-of-two texture only with CLAMP_TO_EDGE and no
-// mipmaps. Such an image is uploaded as it is, clamped, with its base filter;
-// where OpenGL would repeat it, the shader wraps the coordinates itself
-// (fract), so it still tiles. Only the half texel at each tile's seam is
-// filtered against its own edge instead of the opposite one. Resampling to a
-// power of two instead would move every texel and blur the whole image.
+// mipmaps. Such an image is uploaded as it is and sampled texel by texel
+// (nearest, clamped); the shader does OpenGL's wrapping and bilinear
+// filtering itself from four texels, so it draws as desktop OpenGL draws it,
+// tiling included. Resampling to a power of two instead would move every
+// texel and blur the image; clamping alone would break tiling. Mipmapped
+// filters on such an image take their base filter (the magnification filter
+// decides, as the shader cannot tell minification without derivatives).
 //
 // OpenGL ES 2.0 also wants the internal format to be the format, and knows no
 // row length or skips when unpacking: such images are repacked first.
@@ -84,16 +86,13 @@ static bool LevelsComplete(const TextureRecord& r) {
   return true;
 }
 
-// Hands OpenGL ES the parameters of the bound texture `r`, made legal for a
-// non-power-of-two image.
+// Hands OpenGL ES the parameters of the bound texture `r`; a
+// non-power-of-two image is read texel by texel, the shader doing the rest.
 static void ApplyParameters(const TextureRecord& r) {
   const bool npot = Npot(r);
-  GLenum minFilter = r.minFilter;
-  if (npot && Mipmapped(minFilter))
-    minFilter = (minFilter == GL_NEAREST_MIPMAP_NEAREST || minFilter == GL_NEAREST_MIPMAP_LINEAR) ? GL_NEAREST : GL_LINEAR;
   auto wrap = [npot](GLenum w) { return npot || w == kGlClamp ? GLenum(GL_CLAMP_TO_EDGE) : w; };
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GLint(minFilter));
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GLint(r.magFilter));
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GLint(npot ? GL_NEAREST : r.minFilter));
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GLint(npot ? GL_NEAREST : r.magFilter));
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GLint(wrap(r.wrapS)));
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GLint(wrap(r.wrapT)));
 }
@@ -106,8 +105,12 @@ FFTextureUse FFBoundTextureUse() {
   if (!r || !(r->levels & 1) || (Mipmapped(r->minFilter) && !LevelsComplete(*r))) return use;
   use.enabled = true;
   use.hasAlpha = r->hasAlpha;
-  use.wrapS = Npot(*r) && r->wrapS == GL_REPEAT;
-  use.wrapT = Npot(*r) && r->wrapT == GL_REPEAT;
+  use.npot = Npot(*r);
+  if (use.npot) {
+    use.linear = r->magFilter == GL_LINEAR;
+    use.repeatS = r->wrapS == GL_REPEAT, use.repeatT = r->wrapT == GL_REPEAT;
+    use.width = float(r->width), use.height = float(r->height);
+  }
   return use;
 }
 

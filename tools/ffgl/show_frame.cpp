@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     int w = 0, h = 0;
     std::vector<unsigned char> ref;
     if (!ReadPNG(against, &w, &h, &ref) || w != kFrameWidth || h != kFrameHeight) return 1;
-    long over = 0;
+    long over = 0, any = 0;
     int most = 0;
     std::vector<unsigned char> diff(rgb.size());
     for (size_t p = 0; p < rgb.size(); p += 3) {
@@ -82,9 +82,11 @@ int main(int argc, char** argv) {
         diff[p + c] = static_cast<unsigned char>(std::min(255, d * 8));
       }
       over += worst > 8;
+      any += worst > 0;
       most = std::max(most, worst);
     }
-    std::printf("  over 8: %.4f %% (%ld px)  max %d", 100.0 * double(over) / double(w * h), over, most);
+    std::printf("  over 8: %.4f %% (%ld px)  max %d  differing: %ld px", 100.0 * double(over) / double(w * h), over,
+                most, any);
     if (diffPath && !WritePNG(diffPath, w, h, diff.data())) return 1;
   }
   std::printf("\n");
