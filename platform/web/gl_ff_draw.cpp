@@ -114,7 +114,7 @@ void FFDrawForget() {
 
 // The corners of every triangle of `n` vertices of `mode`, in the order
 // llvmpipe hands them to its rasteriser (the last vertex leading).
-static void Triangulate(GLenum mode, int n, std::vector<int>* out) {
+static void Triangulate(GLenum mode, int n, bool immediate, std::vector<int>* out) {
   auto tri = [out](int a, int b, int c) { out->insert(out->end(), {a, b, c}); };
   switch (mode) {
     case GL_TRIANGLES:
@@ -127,8 +127,9 @@ static void Triangulate(GLenum mode, int n, std::vector<int>* out) {
       for (int i = 2; i < n; ++i) tri(0, i - 1, i);
       break;
     case kGlQuads:
-      // Mesa draws a lone quad as a fan, split on the other diagonal.
-      if (n >= 4 && n < 8) tri(0, 1, 2), tri(0, 2, 3);
+      // Mesa draws a lone quad given in immediate mode as a fan, split on
+      // the other diagonal; in a list it stays a quad.
+      if (immediate && n == 4) tri(0, 1, 2), tri(0, 2, 3);
       else
         for (int i = 0; i + 3 < n; i += 4) tri(i, i + 1, i + 3), tri(i + 1, i + 2, i + 3);
       break;
@@ -146,10 +147,10 @@ static void Triangulate(GLenum mode, int n, std::vector<int>* out) {
 // Lays the captured vertices out as triangles at the end of `data`, each
 // attribute per vertex only where it varies, and describes them in `b`.
 // `firstKnown` says from which vertex on each attribute is the captured one.
-static void BuildBatch(GLenum mode, const std::vector<Captured>& v, const int firstKnown[kAttrs], Batch* b,
-                       std::vector<unsigned char>* data) {
+static void BuildBatch(GLenum mode, const std::vector<Captured>& v, const int firstKnown[kAttrs], bool immediate,
+                       Batch* b, std::vector<unsigned char>* data) {
   std::vector<int> corners;
-  Triangulate(mode, int(v.size()), &corners);
+  Triangulate(mode, int(v.size()), immediate, &corners);
   b->count = GLsizei(corners.size());
   int floats = 3;
   for (int a = 0; a < kAttrs; ++a) {
@@ -205,11 +206,11 @@ static void DrawBatch(const Batch& b, GLuint buffer) {
 }
 
 // Draws captured vertices now, through the streaming buffer.
-static void DrawStreamed(GLenum mode, const std::vector<Captured>& v) {
+static void DrawStreamed(GLenum mode, const std::vector<Captured>& v, bool immediate) {
   static const int kAllKnown[kAttrs] = {0, 0, 0};
   Batch b = {};
   Draw.scratch.clear();
-  BuildBatch(mode, v, kAllKnown, &b, &Draw.scratch);
+  BuildBatch(mode, v, kAllKnown, immediate, &b, &Draw.scratch);
   if (b.count == 0) return;
   glBindBuffer(GL_ARRAY_BUFFER, Draw.stream);
   glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(Draw.scratch.size()), Draw.scratch.data(), GL_STREAM_DRAW);
@@ -228,7 +229,7 @@ static void RunBatch(const DisplayList& list, const Batch& b) {
     std::vector<Captured> v = b.mixed;
     for (int a = 0; a < kAttrs; ++a)
       for (int i = 0; i < b.firstKnown[a] && i < int(v.size()); ++i) std::memcpy(v[i].attr[a], CurrentValue(a), 16);
-    DrawStreamed(b.mode, v);
+    DrawStreamed(b.mode, v, false);
   } else {
     DrawBatch(b, list.buffer);
   }
@@ -268,7 +269,7 @@ extern "C" void ffglVertex2f(float x, float y) { Capture(x, y, 0.0f); }
 extern "C" void ffglEnd(void) {
   if (!Draw.inside) return FFSetError(GL_INVALID_OPERATION);
   Draw.inside = false;
-  if (!Draw.compiling) return DrawStreamed(Draw.mode, Draw.vertices);
+  if (!Draw.compiling) return DrawStreamed(Draw.mode, Draw.vertices, true);
 
   DisplayList& list = Draw.pending;
   Batch b = {};
@@ -281,7 +282,7 @@ extern "C" void ffglEnd(void) {
   bool mixed = false;
   for (int a = 0; a < kAttrs; ++a) mixed |= b.firstKnown[a] > 0 && b.firstKnown[a] < int(Draw.vertices.size());
   if (mixed) b.mixed = Draw.vertices;
-  else BuildBatch(Draw.mode, Draw.vertices, b.firstKnown, &b, &Draw.pendingData);
+  else BuildBatch(Draw.mode, Draw.vertices, b.firstKnown, false, &b, &Draw.pendingData);
   list.commands.push_back({kCmdBatch, int(list.batches.size()), {}});
   list.batches.push_back(std::move(b));
 }
