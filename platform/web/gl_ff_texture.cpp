@@ -22,7 +22,8 @@ constexpr int kClientAttribStackDepth = 16;
 constexpr GLenum kGlGenerateMipmap = 0x8191;
 
 struct TextureRecord {
-  GLuint name;  // 0: a free record
+  bool used;
+  GLuint name;  // 0 is the default texture
   int width, height;          // level 0
   unsigned levels;            // bit n: level n has an image
   bool hasAlpha;              // its internal format is RGBA
@@ -56,21 +57,21 @@ void FFTextureForget() {
 static bool PowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
 static TextureRecord* Find(GLuint name) {
-  if (name == 0) return nullptr;
   for (TextureRecord& r : Textures.records)
-    if (r.name == name) return &r;
+    if (r.used && r.name == name) return &r;
   return nullptr;
 }
 
 // The record of `name`, made with a new texture's defaults when it has none;
-// null when every record is taken.
+// null (GL_OUT_OF_MEMORY) when every record is taken.
 static TextureRecord* Record(GLuint name) {
   if (TextureRecord* r = Find(name)) return r;
   for (TextureRecord& r : Textures.records)
-    if (r.name == 0) {
-      r = {name, 0, 0, 0, false, GL_NEAREST_MIPMAP_LINEAR, GL_LINEAR, GL_REPEAT, GL_REPEAT};
+    if (!r.used) {
+      r = {true, name, 0, 0, 0, false, GL_NEAREST_MIPMAP_LINEAR, GL_LINEAR, GL_REPEAT, GL_REPEAT};
       return &r;
     }
+  FFSetError(GL_OUT_OF_MEMORY);
   return nullptr;
 }
 
@@ -125,7 +126,7 @@ extern "C" void ffglBindTexture(unsigned int target, unsigned int texture) {
 
 extern "C" void ffglDeleteTextures(int n, const unsigned int* textures) {
   for (int i = 0; i < n; ++i) {
-    if (TextureRecord* r = Find(textures[i])) *r = {};
+    if (TextureRecord* r = Find(textures[i]); r && textures[i] != 0) *r = {};
     if (textures[i] != 0 && textures[i] == FFCurrentState().boundTexture) FFEditState().boundTexture = 0;
   }
   glDeleteTextures(n, textures);
@@ -135,7 +136,7 @@ extern "C" void ffglTexParameteri(unsigned int target, unsigned int pname, int p
   if (FFRefusedInList()) return;
   if (target != GL_TEXTURE_2D) return FFSetError(GL_INVALID_ENUM);
   TextureRecord* r = Record(FFCurrentState().boundTexture);
-  if (!r) return;  // the default texture, or no record left: OpenGL ES keeps its own
+  if (!r) return;
   switch (pname) {
     case GL_TEXTURE_MIN_FILTER: r->minFilter = GLenum(param); break;
     case GL_TEXTURE_MAG_FILTER: r->magFilter = GLenum(param); break;
