@@ -8,6 +8,14 @@
 // own, one draw per begin/end batch. Lighting, colour material, fog and the
 // texture environment run in shaders generated per combination of state.
 // Main thread only, with the layer's context current.
+//
+// What it leaves out, as the show never asks for it: points and lines, flat
+// shading and two-sided lighting (kept as state, drawn smooth and one-sided),
+// polygon modes other than fill, texture generation, alpha test and logic
+// ops (kept as enables only), polygon smoothing (llvmpipe has none either).
+// A display list holds begin/end batches, glNormal, glColor, glTexCoord,
+// glTranslatef, glRotatef, glScalef, glCallList(s) and glListBase; any other
+// command made while one is compiled is refused with GL_INVALID_OPERATION.
 #pragma once
 
 // Sets the layer up in the current OpenGL ES 2.0 context, as a fresh OpenGL
