@@ -7,6 +7,8 @@
 // with a reference PNG: the share of pixels off by more than 8 levels in any
 // channel, and the largest difference; --diff writes the differences, eight
 // times brighter; --frames times that many more frames of the moment (median).
+// Through the layer it also tells the draws and vertices one frame sends to
+// OpenGL ES, and the programs made.
 #include "tools/trailer_tool/show_moment.h"
 
 #include "show/timeline.h"
@@ -15,6 +17,9 @@
 #include "tools/kit/show_seam.h"
 
 #include <GL/gl.h>
+#ifdef SHOW_FRAME_THROUGH_LAYER
+#include "platform/web/gl_fixed_function.h"
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -66,6 +71,13 @@ int main(int argc, char** argv) {
   if (!WritePNG(argv[2], kFrameWidth, kFrameHeight, rgb.data())) return 1;
   std::printf("position %lu", position);
   if (frames > 0) std::printf("  frame %.2f ms", TimeFrames(uint32_t(position), frames));
+#ifdef SHOW_FRAME_THROUGH_LAYER
+  const FFGLCounts before = FFGLCountsNow();
+  TimeFrames(uint32_t(position), 1);
+  const FFGLCounts after = FFGLCountsNow();
+  std::printf("  %ld draws, %ld vertices, %d programs", after.draws - before.draws, after.vertices - before.vertices,
+              after.programs);
+#endif
 
   if (against) {
     int w = 0, h = 0;
