@@ -70,6 +70,12 @@ int main(int argc, char** argv) {
   const std::vector<unsigned char> rgb = RenderShowMoment(uint32_t(position), ClockAtPosition(uint32_t(position)));
   if (!WritePNG(argv[2], kFrameWidth, kFrameHeight, rgb.data())) return 1;
   std::printf("position %lu", position);
+  // Errors the frame raised: a call the layer refuses shows up here.
+  for (int i = 0; i < 8; ++i) {
+    const GLenum error = glGetError();
+    if (error == GL_NO_ERROR) break;
+    std::printf("  GL error 0x%04x", error);
+  }
   if (frames > 0) std::printf("  frame %.2f ms", TimeFrames(uint32_t(position), frames));
 #ifdef SHOW_FRAME_THROUGH_LAYER
   const FFGLCounts before = FFGLCountsNow();
