@@ -88,6 +88,10 @@ static struct {
 
 bool FFCompilingList() { return Draw.compiling; }
 bool FFInsideBeginEnd() { return Draw.inside; }
+
+void FFNoteInside(int attribute) {
+  if (Draw.inside && attribute >= 0 && attribute < kAttrs) Draw.setInside[attribute] = true;
+}
 long FFDrawCount() { return Draw.draws; }
 long FFVertexCount() { return Draw.drawnVertices; }
 
@@ -186,7 +190,10 @@ static const float* CurrentValue(int a) {
 }
 
 static void DrawBatch(const Batch& b, GLuint buffer) {
-  if (b.count == 0 || !FFUseProgram()) return;
+  const FFBatchInputs inputs = {b.setInside[kColor], b.setInside[kTex],
+                                b.source[kColor] == kConstant ? b.constant[kColor] : CurrentValue(kColor),
+                                b.source[kTex] == kConstant ? b.constant[kTex] : CurrentValue(kTex)};
+  if (b.count == 0 || !FFUseProgram(inputs)) return;
   glBindBuffer(GL_ARRAY_BUFFER, buffer);
   glVertexAttribPointer(kAttribPosition, 3, GL_FLOAT, GL_FALSE, b.stride, reinterpret_cast<const void*>(b.offset));
   for (int a = 0; a < kAttrs; ++a) {
@@ -205,10 +212,12 @@ static void DrawBatch(const Batch& b, GLuint buffer) {
   Draw.drawnVertices += b.count;
 }
 
-// Draws captured vertices now, through the streaming buffer.
-static void DrawStreamed(GLenum mode, const std::vector<Captured>& v, bool immediate) {
+// Draws captured vertices now, through the streaming buffer; `setInside`
+// says which attributes were given between glBegin and glEnd.
+static void DrawStreamed(GLenum mode, const std::vector<Captured>& v, bool immediate, const bool setInside[kAttrs]) {
   static const int kAllKnown[kAttrs] = {0, 0, 0};
   Batch b = {};
+  for (int a = 0; a < kAttrs; ++a) b.setInside[a] = setInside[a];
   Draw.scratch.clear();
   BuildBatch(mode, v, kAllKnown, immediate, &b, &Draw.scratch);
   if (b.count == 0) return;
@@ -229,7 +238,7 @@ static void RunBatch(const DisplayList& list, const Batch& b) {
     std::vector<Captured> v = b.mixed;
     for (int a = 0; a < kAttrs; ++a)
       for (int i = 0; i < b.firstKnown[a] && i < int(v.size()); ++i) std::memcpy(v[i].attr[a], CurrentValue(a), 16);
-    DrawStreamed(b.mode, v, false);
+    DrawStreamed(b.mode, v, false, b.setInside);
   } else {
     DrawBatch(b, list.buffer);
   }
@@ -269,7 +278,7 @@ extern "C" void ffglVertex2f(float x, float y) { Capture(x, y, 0.0f); }
 extern "C" void ffglEnd(void) {
   if (!Draw.inside) return FFSetError(GL_INVALID_OPERATION);
   Draw.inside = false;
-  if (!Draw.compiling) return DrawStreamed(Draw.mode, Draw.vertices, true);
+  if (!Draw.compiling) return DrawStreamed(Draw.mode, Draw.vertices, true, Draw.setInside);
 
   DisplayList& list = Draw.pending;
   Batch b = {};

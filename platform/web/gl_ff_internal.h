@@ -6,6 +6,7 @@
 #include <GLES2/gl2.h>
 
 #include <cstdint>
+#include <string>
 
 // Desktop OpenGL 1.1 enums that OpenGL ES 2.0 lacks.
 constexpr GLenum kGlQuads = 0x0007, kGlQuadStrip = 0x0008, kGlPolygon = 0x0009;
@@ -168,6 +169,8 @@ void FFRecordTexCoord(const float t[4]);
 enum FFRecordKind { kRecordTranslate, kRecordRotate, kRecordScale };
 void FFRecordMatrix(FFRecordKind kind, const float v[4]);
 bool FFInsideBeginEnd();
+// glNormal (0), glColor (1) or glTexCoord (2) between glBegin and glEnd.
+void FFNoteInside(int attribute);
 void FFDrawStart();
 void FFDrawForget();
 long FFDrawCount();
@@ -183,12 +186,64 @@ struct FFTextureUse {
   bool npot, linear, repeatS, repeatT;
   float width, height;
 };
-// Makes the program for the current state current, its uniforms up to date.
-// False when it cannot be built.
-bool FFUseProgram();
+// What a batch gives the fragments: OpenGL interpolates the colour and the
+// texture coordinate only when they were given between glBegin and glEnd;
+// otherwise every fragment takes the one value (Mesa reads it as a constant).
+struct FFBatchInputs {
+  bool colorVaries, texCoordVaries;
+  const float* color;     // for every vertex, where it does not vary
+  const float* texCoord;  // likewise
+};
+// Makes the program for the current state and `in` current, its uniforms up
+// to date. False when it cannot be built.
+bool FFUseProgram(const FFBatchInputs& in);
 bool FFShaderStart();
 void FFShaderForget();
 int FFProgramCount();
+
+// ---------------------------------------------------------------------------
+// gl_ff_glsl.cpp: the shaders' code.
+// Uniforms every program may have; -1 where one does not use it.
+enum Uniform {
+  uMvp, uMv, uNormal0, uNormal1, uNormal2, uNormalScale, uTexMatrix, uSceneColor, uLmAmbient, uMatAmbient,
+  uMatDiffuse, uMatSpecular, uMatEmission, uShininess, uFogColor, uFogParams, uTexture, uTexSize, uColor,
+  uTexCoord,
+  uLight0,  // then per light: position, half vector, ambient, diffuse, specular, spot, attenuation
+  kPerLight = 7,
+  kUniforms = uLight0 + kPerLight * kMaxLights
+};
+enum LightUniform { lPos, lHalf, lAmb, lDif, lSpe, lSpot, lAtt };
+
+inline const char* const kFFUniformNames[uLight0] = {
+    "u_mvp", "u_mv", "u_normal0", "u_normal1", "u_normal2", "u_normalScale", "u_texMatrix", "u_sceneColor",
+    "u_lmAmbient", "u_matAmbient", "u_matDiffuse", "u_matSpecular", "u_matEmission", "u_shininess",
+    "u_fogColor", "u_fogParams", "u_texture", "u_texSize", "u_color", "u_texCoord"};
+
+// What decides a program's code, as bits.
+struct FFShaderKey {
+  bool lit, localViewer, normalize, rescale, shininessZero;
+  unsigned tracked;  // material bits colour material takes from the colour: 1 ambient, 2 diffuse, 4 specular, 8 emission
+  unsigned lights, positional, spot, attenuated;  // bit i: light i
+  unsigned fog;       // 0 off, 1 linear, 2 exp, 3 exp2
+  unsigned texEnv;    // 0 no texture, 1 modulate, 2 replace, 3 decal
+  bool texAlpha, texMatrix;
+  bool npot, npotLinear, repeatS, repeatT;  // the shader samples a non-power-of-two image itself
+  bool colorUniform, texCoordUniform;        // one value for every fragment, as Mesa reads it
+
+  uint64_t Bits() const {
+    return uint64_t(lit) | uint64_t(localViewer) << 1 | uint64_t(normalize) << 2 | uint64_t(rescale) << 3 |
+           uint64_t(shininessZero) << 4 | uint64_t(tracked) << 5 | uint64_t(lights) << 9 |
+           uint64_t(positional) << 17 | uint64_t(spot) << 25 | uint64_t(attenuated) << 33 | uint64_t(fog) << 41 |
+           uint64_t(texEnv) << 43 | uint64_t(texAlpha) << 45 | uint64_t(texMatrix) << 46 | uint64_t(npot) << 47 |
+           uint64_t(npotLinear) << 48 | uint64_t(repeatS) << 49 | uint64_t(repeatT) << 50 |
+           uint64_t(colorUniform) << 51 | uint64_t(texCoordUniform) << 52;
+  }
+};
+
+// The name of light `light`'s uniform `which` (a LightUniform).
+std::string FFLightUniform(int light, int which);
+std::string FFVertexCode(const FFShaderKey& k);
+std::string FFFragmentCode(const FFShaderKey& k);
 
 // ---------------------------------------------------------------------------
 // gl_ff_texture.cpp: texture objects as the layer sees them.

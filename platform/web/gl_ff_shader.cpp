@@ -1,13 +1,8 @@
 // The programs that do fixed-function OpenGL's work, one per combination of
-// the state that changes the code (lighting and which lights, colour
-// material, fog mode, texture environment), generated on first use and kept.
-// Variants rather than one program branching on uniforms: the branches would
-// run for every vertex, and a GPU (or llvmpipe) runs both sides of them; the
-// show needs about a dozen variants.
-//
-// The arithmetic follows what Mesa generates for fixed function, operation
-// for operation (dot products, multiply then add, the lit coefficients, the
-// spot test and fog factor), so that llvmpipe gives the same colours.
+// the state that changes the code (see gl_ff_glsl.cpp), built on first use
+// and kept, and the uniforms they are given. Variants rather than one program
+// branching on uniforms: the branches would run for every vertex, and a GPU
+// (or llvmpipe) runs both sides of them; the show needs a dozen variants.
 #include "platform/web/gl_fixed_function.h"
 #include "platform/web/gl_ff_internal.h"
 
@@ -18,51 +13,13 @@
 
 constexpr int kMaxPrograms = 64;
 
-// Uniforms every program may have; -1 where one does not use it.
-enum Uniform {
-  uMvp, uMv, uNormal0, uNormal1, uNormal2, uNormalScale, uTexMatrix, uSceneColor, uLmAmbient, uMatAmbient,
-  uMatDiffuse, uMatSpecular, uMatEmission, uShininess, uFogColor, uFogParams, uTexture, uTexSize,
-  uLight0,  // then per light: position, half vector, ambient, diffuse, specular, spot, attenuation
-  kPerLight = 7,
-  kUniforms = uLight0 + kPerLight * kMaxLights
-};
-enum LightUniform { lPos, lHalf, lAmb, lDif, lSpe, lSpot, lAtt };
-
-static std::string LightName(int light, int which) {
-  static const char* const kNames[kPerLight] = {"pos", "half", "amb", "dif", "spe", "spot", "att"};
-  return "u_l" + std::to_string(light) + kNames[which];
-}
-
-static const char* const kUniformNames[uLight0] = {
-    "u_mvp", "u_mv", "u_normal0", "u_normal1", "u_normal2", "u_normalScale", "u_texMatrix", "u_sceneColor",
-    "u_lmAmbient", "u_matAmbient", "u_matDiffuse", "u_matSpecular", "u_matEmission", "u_shininess",
-    "u_fogColor", "u_fogParams", "u_texture", "u_texSize"};
-
-// What decides a program's code, as bits.
-struct Key {
-  bool lit, localViewer, normalize, rescale, shininessZero;
-  unsigned tracked;  // material bits colour material takes from the colour: 1 ambient, 2 diffuse, 4 specular, 8 emission
-  unsigned lights, positional, spot, attenuated;  // bit i: light i
-  unsigned fog;       // 0 off, 1 linear, 2 exp, 3 exp2
-  unsigned texEnv;    // 0 no texture, 1 modulate, 2 replace, 3 decal
-  bool texAlpha, texMatrix;
-  bool npot, npotLinear, repeatS, repeatT;  // the shader samples a non-power-of-two image itself
-
-  uint64_t Bits() const {
-    return uint64_t(lit) | uint64_t(localViewer) << 1 | uint64_t(normalize) << 2 | uint64_t(rescale) << 3 |
-           uint64_t(shininessZero) << 4 | uint64_t(tracked) << 5 | uint64_t(lights) << 9 |
-           uint64_t(positional) << 17 | uint64_t(spot) << 25 | uint64_t(attenuated) << 33 | uint64_t(fog) << 41 |
-           uint64_t(texEnv) << 43 | uint64_t(texAlpha) << 45 | uint64_t(texMatrix) << 46 | uint64_t(npot) << 47 |
-           uint64_t(npotLinear) << 48 | uint64_t(repeatS) << 49 | uint64_t(repeatT) << 50;
-  }
-};
-
 struct Program {
   uint64_t key;
-  Key parts;
+  FFShaderKey parts;
   GLuint id;  // 0: a free slot
   GLint location[kUniforms];
   uint32_t matrixSerial, stateSerial;  // what its uniforms were set from
+  float color[4], texCoord[4];         // the constant inputs it was given last
   uint64_t lastUse;
 };
 
@@ -90,9 +47,9 @@ static unsigned TrackedBits() {
   }
 }
 
-static Key CurrentKey() {
+static FFShaderKey CurrentFFShaderKey(const FFBatchInputs& in) {
   const FFState& s = FFCurrentState();
-  Key k = {};
+  FFShaderKey k = {};
   k.lit = FFIsOn(kCapLighting);
   if (k.lit) {
     k.localViewer = s.localViewer;
@@ -116,167 +73,10 @@ static Key CurrentKey() {
     k.texAlpha = tex.hasAlpha;
     k.npot = tex.npot, k.npotLinear = tex.linear, k.repeatS = tex.repeatS, k.repeatT = tex.repeatT;
     k.texMatrix = !FFTextureMatrixIsIdentity();
+    k.texCoordUniform = !in.texCoordVaries && !k.texMatrix;
   }
+  k.colorUniform = !k.lit && !in.colorVaries;
   return k;
-}
-
-// ---------------------------------------------------------------------------
-// Generating the code
-
-// A matrix times a vector as Mesa's transform does it: column by column,
-// multiply then add.
-static std::string Transform(const char* matrix, const char* vector) {
-  char text[256];
-  std::snprintf(text, sizeof text,
-                "%s.x * %s[0] + %s.y * %s[1] + %s.z * %s[2] + %s.w * %s[3]", vector, matrix, vector, matrix, vector,
-                matrix, vector, matrix);
-  return text;
-}
-
-// A material parameter: the vertex colour where colour material tracks it.
-static std::string Material(const Key& k, unsigned bit, const char* uniform) {
-  return (k.tracked & bit) ? "a_color" : uniform;
-}
-
-static void LightCode(const Key& k, int i, std::string* c) {
-  const unsigned bit = 1u << i;
-  auto u = [i](int which) { return LightName(i, which); };
-  *c += "  {\n";
-  if (k.positional & bit) {
-    *c += "    vec3 VP = " + u(lPos) + ".xyz - eye.xyz;\n";
-    *c += "    float dist = inversesqrt(dot(VP, VP));\n";
-    *c += "    VP = VP * dist;\n";
-  } else {
-    *c += "    vec3 VP = " + u(lPos) + ".xyz;\n";
-  }
-  const bool spot = (k.spot & bit) != 0;
-  const bool distance = (k.attenuated & bit) && (k.positional & bit);
-  if (spot) {
-    *c += "    float spot = dot(-VP, " + u(lSpot) + ".xyz);\n";
-    *c += "    float att = float(" + u(lSpot) + ".w < spot) * pow(abs(spot), " + u(lAtt) + ".w);\n";
-  }
-  if (distance) {
-    *c += "    float d = 1.0 / dist;\n";
-    *c += std::string("    float ") + (spot ? "datt" : "att") + " = 1.0 / dot(vec3(1.0, d, d * d), " + u(lAtt) +
-          ".xyz);\n";
-    if (spot) *c += "    att = datt * att;\n";
-  }
-  const bool att = spot || distance;
-  *c += "    float NdotL = dot(n, VP);\n";
-  if (!k.shininessZero) {
-    if (k.localViewer) *c += "    vec3 H = VP - eyeHat;\n    H = H * inversesqrt(dot(H, H));\n";
-    else if (!(k.positional & bit)) *c += "    vec3 H = " + u(lHalf) + ";\n";
-    else *c += "    vec3 H = VP + vec3(0.0, 0.0, 1.0);\n    H = H * inversesqrt(dot(H, H));\n";
-    *c += "    float litY = max(NdotL, 0.0);\n";
-    *c += "    float base = max(dot(n, H), 0.0), power = max(min(u_shininess, 128.0), -128.0);\n";
-  } else if (att) {
-    // Mesa's lit with every dot product the diffuse one, exponent included.
-    *c += "    float litY = max(NdotL, 0.0);\n";
-    *c += "    float base = litY, power = max(min(NdotL, 128.0), -128.0);\n";
-  }
-  if (!k.shininessZero || att) {
-    *c += "    float litZ = (0.0 >= NdotL) ? 0.0 : pow(base, power);\n";
-    // A power beyond the float range (a long normal, a high shininess) makes
-    // desktop OpenGL's colour infinite or NaN, which its clamp turns white.
-    *c += "    if (0.0 < NdotL && power * log2(base) >= 128.0) white = true;\n";
-  } else {
-    *c += "    float litY = max(NdotL, 0.0);\n    float litZ = (0.0 < NdotL) ? 1.0 : 0.0;\n";
-  }
-  auto product = [&](int which, unsigned materialBit) {
-    return (k.tracked & materialBit) ? u(which) + " * a_color.rgb" : u(which);
-  };
-  if (att) {
-    *c += "    litY = litY * att;\n    litZ = litZ * att;\n";
-    *c += "    col = att * " + product(lAmb, 1) + " + col;\n";
-  } else {
-    *c += "    col = " + product(lAmb, 1) + " + col;\n";
-  }
-  *c += "    col = litY * " + product(lDif, 2) + " + col;\n";
-  *c += "    col = litZ * " + product(lSpe, 4) + " + col;\n";
-  *c += "  }\n";
-}
-
-static std::string VertexCode(const Key& k) {
-  const bool eyeNeeded = k.fog || (k.lit && (k.positional || k.localViewer));
-  std::string c =
-      "attribute vec4 a_position;\nattribute vec4 a_color;\nattribute vec3 a_normal;\nattribute vec4 a_texCoord;\n"
-      "uniform mat4 u_mvp;\nvarying vec4 v_color;\n";
-  if (eyeNeeded) c += "uniform mat4 u_mv;\n";
-  if (k.texEnv) c += "varying vec4 v_texCoord;\n";
-  if (k.texMatrix) c += "uniform mat4 u_texMatrix;\n";
-  if (k.fog) c += "varying float v_fog;\n";
-  if (k.lit) {
-    c += "uniform vec3 u_normal0, u_normal1, u_normal2;\nuniform float u_normalScale, u_shininess;\n"
-         "uniform vec4 u_sceneColor, u_lmAmbient, u_matAmbient, u_matDiffuse, u_matEmission;\n";
-    for (int i = 0; i < kMaxLights; ++i)
-      if (k.lights & (1u << i))
-        c += "uniform vec4 " + LightName(i, lPos) + ", " + LightName(i, lSpot) + ", " + LightName(i, lAtt) +
-             ";\nuniform vec3 " + LightName(i, lHalf) + ", " + LightName(i, lAmb) + ", " + LightName(i, lDif) + ", " +
-             LightName(i, lSpe) + ";\n";
-  }
-  c += "void main() {\n  gl_Position = " + Transform("u_mvp", "a_position") + ";\n";
-  if (eyeNeeded) c += "  vec4 eye = " + Transform("u_mv", "a_position") + ";\n";
-  if (k.fog) c += "  v_fog = abs(eye.z);\n";
-  if (k.texEnv) c += "  v_texCoord = " + (k.texMatrix ? Transform("u_texMatrix", "a_texCoord") : "a_texCoord") + ";\n";
-  if (!k.lit) {
-    c += "  v_color = clamp(a_color, 0.0, 1.0);\n}\n";
-    return c;
-  }
-  c += "  vec3 n = vec3(dot(a_normal, u_normal0), dot(a_normal, u_normal1), dot(a_normal, u_normal2));\n";
-  if (k.normalize) c += "  n = n * inversesqrt(dot(n, n));\n";
-  if (k.rescale) c += "  n = n * u_normalScale;\n";
-  if (k.localViewer) c += "  vec3 eyeHat = eye.xyz * inversesqrt(dot(eye.xyz, eye.xyz));\n";
-  if (k.tracked & (1 | 2 | 8))
-    c += "  vec3 col = u_lmAmbient.rgb * " + Material(k, 1, "u_matAmbient") + ".rgb + " +
-         Material(k, 8, "u_matEmission") + ".rgb;\n  float alpha = " + Material(k, 2, "u_matDiffuse") + ".a;\n";
-  else
-    c += "  vec3 col = u_sceneColor.rgb;\n  float alpha = u_sceneColor.a;\n";
-  c += "  bool white = false;\n";
-  for (int i = 0; i < kMaxLights; ++i)
-    if (k.lights & (1u << i)) LightCode(k, i, &c);
-  c += "  if (white) col = vec3(1.0);\n";
-  c += "  v_color = clamp(vec4(col, alpha), 0.0, 1.0);\n}\n";
-  return c;
-}
-
-static std::string FragmentCode(const Key& k) {
-  std::string c =
-      "#ifdef GL_FRAGMENT_PRECISION_HIGH\nprecision highp float;\n#else\nprecision mediump float;\n#endif\n"
-      "varying vec4 v_color;\n";
-  if (k.texEnv) c += "varying vec4 v_texCoord;\nuniform sampler2D u_texture;\n";
-  if (k.npot) {
-    // Texel (i, j) of the image, wrapped or clamped as OpenGL would.
-    c += "uniform vec2 u_texSize;\nvec4 Texel(vec2 i) {\n";
-    c += k.repeatS ? "  i.x = i.x - u_texSize.x * floor(i.x / u_texSize.x);\n" : "  i.x = clamp(i.x, 0.0, u_texSize.x - 1.0);\n";
-    c += k.repeatT ? "  i.y = i.y - u_texSize.y * floor(i.y / u_texSize.y);\n" : "  i.y = clamp(i.y, 0.0, u_texSize.y - 1.0);\n";
-    c += "  return texture2D(u_texture, (i + 0.5) / u_texSize);\n}\n";
-  }
-  if (k.fog) c += "varying float v_fog;\nuniform vec4 u_fogColor, u_fogParams;\n";
-  c += "void main() {\n  vec4 c = v_color;\n";
-  if (k.texEnv) {
-    c += "  vec2 st = v_texCoord.xy * (1.0 / v_texCoord.w);\n";
-    if (!k.npot) {
-      c += "  vec4 t = texture2D(u_texture, st);\n";
-    } else if (!k.npotLinear) {
-      c += "  vec4 t = Texel(floor(st * u_texSize));\n";
-    } else {
-      c += "  vec2 uv = st * u_texSize - 0.5;\n  vec2 i = floor(uv);\n  vec2 f = uv - i;\n"
-           "  vec4 t = mix(mix(Texel(i), Texel(i + vec2(1.0, 0.0)), f.x),\n"
-           "               mix(Texel(i + vec2(0.0, 1.0)), Texel(i + vec2(1.0, 1.0)), f.x), f.y);\n";
-    }
-    if (k.texEnv == 1) c += k.texAlpha ? "  c = t * c;\n" : "  c = vec4(t.rgb * c.rgb, c.a);\n";
-    if (k.texEnv == 2) c += k.texAlpha ? "  c = t;\n" : "  c = vec4(t.rgb, c.a);\n";
-    if (k.texEnv == 3)
-      c += k.texAlpha ? "  c = vec4(c.rgb * (1.0 - t.a) + t.rgb * t.a, c.a);\n" : "  c = vec4(t.rgb, c.a);\n";
-  }
-  if (k.fog) {
-    if (k.fog == 1) c += "  float f = v_fog * u_fogParams.x + u_fogParams.y;\n";
-    if (k.fog == 2) c += "  float f = exp2(-(v_fog * u_fogParams.z));\n";
-    if (k.fog == 3) c += "  float f = v_fog * u_fogParams.w;\n  f = exp2(-(f * f));\n";
-    c += "  f = min(max(f, 0.0), 1.0);\n  c.rgb = u_fogColor.rgb * (1.0 - f) + c.rgb * f;\n";
-  }
-  c += "  gl_FragColor = c;\n}\n";
-  return c;
 }
 
 // ---------------------------------------------------------------------------
@@ -299,9 +99,9 @@ static GLuint Compile(GLenum type, const std::string& source) {
   return shader;
 }
 
-static bool Build(const Key& k, Program* p) {
-  const GLuint vs = Compile(GL_VERTEX_SHADER, VertexCode(k));
-  const GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, FragmentCode(k)) : 0;
+static bool Build(const FFShaderKey& k, Program* p) {
+  const GLuint vs = Compile(GL_VERTEX_SHADER, FFVertexCode(k));
+  const GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, FFFragmentCode(k)) : 0;
   if (!fs) {
     if (vs) glDeleteShader(vs);
     return false;
@@ -327,9 +127,9 @@ static bool Build(const Key& k, Program* p) {
   p->key = k.Bits();
   p->parts = k;
   p->id = id;
-  for (int u = 0; u < uLight0; ++u) p->location[u] = glGetUniformLocation(id, kUniformNames[u]);
+  for (int u = 0; u < uLight0; ++u) p->location[u] = glGetUniformLocation(id, kFFUniformNames[u]);
   for (int i = 0; i < kMaxLights; ++i)
-    for (int w = 0; w < kPerLight; ++w) p->location[uLight0 + i * kPerLight + w] = glGetUniformLocation(id, LightName(i, w).c_str());
+    for (int w = 0; w < kPerLight; ++w) p->location[uLight0 + i * kPerLight + w] = glGetUniformLocation(id, FFLightUniform(i, w).c_str());
   p->matrixSerial = FFMatrixSerial() - 1;
   p->stateSerial = FFStateSerial() - 1;
   glUseProgram(id);
@@ -339,7 +139,7 @@ static bool Build(const Key& k, Program* p) {
 }
 
 // The program for `k`: kept, else built in a free slot or the least recently used one.
-static Program* ProgramFor(const Key& k) {
+static Program* ProgramFor(const FFShaderKey& k) {
   const uint64_t bits = k.Bits();
   if (Shaders.current && Shaders.current->key == bits) return Shaders.current;
   Program* slot = &Shaders.programs[0];
@@ -445,20 +245,35 @@ static void SetState(Program* p) {
   }
 }
 
-bool FFUseProgram() {
-  Program* p = ProgramFor(CurrentKey());
+// The constant colour and texture coordinate of this draw, where the program
+// takes them as uniforms; the colour clamped, as OpenGL clamps vertex colours.
+static void SetInputs(Program* p, const FFBatchInputs& in) {
+  if (p->parts.colorUniform) {
+    float c[4];
+    for (int i = 0; i < 4; ++i) c[i] = in.color[i] < 0.0f ? 0.0f : in.color[i] > 1.0f ? 1.0f : in.color[i];
+    if (std::memcmp(c, p->color, sizeof c) != 0) glUniform4fv(p->location[uColor], 1, c), std::memcpy(p->color, c, sizeof c);
+  }
+  if (p->parts.texCoordUniform && std::memcmp(in.texCoord, p->texCoord, sizeof p->texCoord) != 0) {
+    glUniform4fv(p->location[uTexCoord], 1, in.texCoord);
+    std::memcpy(p->texCoord, in.texCoord, sizeof p->texCoord);
+  }
+}
+
+bool FFUseProgram(const FFBatchInputs& in) {
+  Program* p = ProgramFor(CurrentFFShaderKey(in));
   if (!p) return false;
   if (p != Shaders.current) glUseProgram(p->id);
   Shaders.current = p;
   p->lastUse = ++Shaders.uses;
   if (p->matrixSerial != FFMatrixSerial()) SetMatrices(p), p->matrixSerial = FFMatrixSerial();
   if (p->stateSerial != FFStateSerial()) SetState(p), p->stateSerial = FFStateSerial();
+  SetInputs(p, in);
   return true;
 }
 
 bool FFShaderStart() {
   Shaders.productSerial = FFMatrixSerial() - 1;
-  return ProgramFor(Key{}) != nullptr;  // the plainest program: the context can run the layer
+  return ProgramFor(FFShaderKey{}) != nullptr;  // the plainest program: the context can run the layer
 }
 
 void FFShaderForget() {

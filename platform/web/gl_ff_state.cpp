@@ -195,22 +195,25 @@ void FFSetCurrentTexCoord(const float t[4]) { std::memcpy(State.s.texCoord, t, 1
 
 extern "C" void ffglNormal3f(float nx, float ny, float nz) {
   const float n[3] = {nx, ny, nz};
-  if (FFCompilingList()) FFRecordNormal(n);
-  else FFSetCurrentNormal(n);
+  if (FFCompilingList()) return FFRecordNormal(n);
+  FFSetCurrentNormal(n);
+  FFNoteInside(0);
 }
 
 extern "C" void ffglColor4f(float red, float green, float blue, float alpha) {
   const float c[4] = {red, green, blue, alpha};
-  if (FFCompilingList()) FFRecordColor(c);
-  else FFSetCurrentColor(c);
+  if (FFCompilingList()) return FFRecordColor(c);
+  FFSetCurrentColor(c);
+  FFNoteInside(1);
 }
 
 extern "C" void ffglColor3f(float red, float green, float blue) { ffglColor4f(red, green, blue, 1.0f); }
 
 extern "C" void ffglTexCoord2f(float s, float t) {
   const float v[4] = {s, t, 0.0f, 1.0f};
-  if (FFCompilingList()) FFRecordTexCoord(v);
-  else FFSetCurrentTexCoord(v);
+  if (FFCompilingList()) return FFRecordTexCoord(v);
+  FFSetCurrentTexCoord(v);
+  FFNoteInside(2);
 }
 
 // ---------------------------------------------------------------------------
