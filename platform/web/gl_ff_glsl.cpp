@@ -131,7 +131,10 @@ std::string FFVertexCode(const FFShaderKey& k) {
 
 std::string FFFragmentCode(const FFShaderKey& k) {
   std::string c =
-      "#ifdef GL_FRAGMENT_PRECISION_HIGH\nprecision highp float;\n#else\nprecision mediump float;\n#endif\n"
+      // Samplers are lowp unless said otherwise, and Mesa then rounds texels
+      // through half floats: fogged texels would come out a level off.
+      "#ifdef GL_FRAGMENT_PRECISION_HIGH\nprecision highp float;\nprecision highp sampler2D;\n#else\n"
+      "precision mediump float;\n#endif\n"
       "uniform sampler2D u_texture;\n";
   c += k.colorUniform ? "uniform vec4 u_color;\n" : "varying vec4 v_color;\n";
   if (k.texEnv) c += k.texCoordUniform ? "uniform vec4 u_texCoord;\n" : "varying vec4 v_texCoord;\n";
