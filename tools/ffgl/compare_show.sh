@@ -5,7 +5,7 @@
 # For each stream position: the reference frame from `velmora-trailer-tool
 # frame`, the same frame through the layer on OpenGL ES 2.0 with the share of
 # pixels more than 8 levels off and the largest difference, and the median
-# frame time of both paths over 20 frames. Every process starts fresh, as the
+# frame time of both paths over 30 frames. Every process starts fresh, as the
 # tool does. The PNGs (reference, layer, differences x8) stay in OUT_DIR.
 set -euo pipefail
 build=$(cd "${1:?usage: compare_show.sh BUILD [OUT_DIR] [POSITION...]}" && pwd)
@@ -19,8 +19,8 @@ fi
 mkdir -p "$out"
 for p in "${positions[@]}"; do
   "$build/velmora-trailer-tool" frame "$p" "$out/real-$p.png" > /dev/null
-  real=$("$build/show-frame-gl" "$p" "$out/gl-$p.png" --frames 20 --against "$out/real-$p.png" | tail -1)
-  layer=$("$build/show-frame-ffgl" "$p" "$out/layer-$p.png" --frames 20 --against "$out/real-$p.png" \
+  real=$("$build/show-frame-gl" "$p" "$out/gl-$p.png" --frames 30 --against "$out/real-$p.png" | tail -1)
+  layer=$("$build/show-frame-ffgl" "$p" "$out/layer-$p.png" --frames 30 --against "$out/real-$p.png" \
           --diff "$out/diff-$p.png" | tail -1)
   # show-frame-gl must draw what the tool draws, or its times are of another frame.
   echo "$layer   desktop GL:${real#*frame}"
