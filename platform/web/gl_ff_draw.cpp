@@ -46,7 +46,9 @@ struct Batch {
   std::vector<Captured> mixed;
 };
 
-enum CommandKind : uint8_t { kCmdBatch, kCmdAttr, kCmdTranslate, kCmdRotate, kCmdScale, kCmdCallList, kCmdCallOffset, kCmdListBase };
+enum CommandKind : uint8_t {
+  kCmdBatch, kCmdAttr, kCmdTranslate, kCmdRotate, kCmdScale, kCmdCallList, kCmdCallOffset, kCmdListBase
+};
 
 struct Command {
   CommandKind kind;
@@ -88,7 +90,6 @@ static struct {
 
 bool FFCompilingList() { return Draw.compiling; }
 bool FFInsideBeginEnd() { return Draw.inside; }
-
 void FFNoteInside(int attribute) {
   if (Draw.inside && attribute >= 0 && attribute < kAttrs) Draw.setInside[attribute] = true;
 }
@@ -161,7 +162,8 @@ static void BuildBatch(GLenum mode, const std::vector<Captured>& v, const int fi
     b->source[a] = kConstant;
     if (firstKnown[a] >= int(v.size())) b->source[a] = kFromCurrent;
     for (int i : corners)
-      if (b->source[a] == kConstant && std::memcmp(v[i].attr[a], v[corners[0]].attr[a], 16) != 0) b->source[a] = kPerVertex;
+      if (b->source[a] == kConstant && std::memcmp(v[i].attr[a], v[corners[0]].attr[a], 16) != 0)
+        b->source[a] = kPerVertex;
     if (b->source[a] == kConstant && !corners.empty()) std::memcpy(b->constant[a], v[corners[0]].attr[a], 16);
     b->attrOffset[a] = GLintptr(floats) * 4;
     if (b->source[a] == kPerVertex) floats += kAttrFloats[a];

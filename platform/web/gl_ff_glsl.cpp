@@ -99,8 +99,9 @@ std::string FFVertexCode(const FFShaderKey& k) {
          "uniform vec4 u_sceneColor, u_lmAmbient, u_matAmbient, u_matDiffuse, u_matEmission;\n";
     for (int i = 0; i < kMaxLights; ++i)
       if (k.lights & (1u << i))
-        c += "uniform vec4 " + FFLightUniform(i, lPos) + ", " + FFLightUniform(i, lSpot) + ", " + FFLightUniform(i, lAtt) +
-             ";\nuniform vec3 " + FFLightUniform(i, lHalf) + ", " + FFLightUniform(i, lAmb) + ", " + FFLightUniform(i, lDif) + ", " +
+        c += "uniform vec4 " + FFLightUniform(i, lPos) + ", " + FFLightUniform(i, lSpot) + ", " +
+             FFLightUniform(i, lAtt) + ";\nuniform vec3 " + FFLightUniform(i, lHalf) + ", " + FFLightUniform(i, lAmb) +
+             ", " + FFLightUniform(i, lDif) + ", " +
              FFLightUniform(i, lSpe) + ";\n";
   }
   c += "void main() {\n  gl_Position = " + Transform("u_mvp", "a_position") + ";\n";
@@ -141,8 +142,10 @@ std::string FFFragmentCode(const FFShaderKey& k) {
   if (k.npot) {
     // Texel (i, j) of the image, wrapped or clamped as OpenGL would.
     c += "uniform vec2 u_texSize;\nvec4 Texel(vec2 i) {\n";
-    c += k.repeatS ? "  i.x = i.x - u_texSize.x * floor(i.x / u_texSize.x);\n" : "  i.x = clamp(i.x, 0.0, u_texSize.x - 1.0);\n";
-    c += k.repeatT ? "  i.y = i.y - u_texSize.y * floor(i.y / u_texSize.y);\n" : "  i.y = clamp(i.y, 0.0, u_texSize.y - 1.0);\n";
+    c += k.repeatS ? "  i.x = i.x - u_texSize.x * floor(i.x / u_texSize.x);\n"
+                   : "  i.x = clamp(i.x, 0.0, u_texSize.x - 1.0);\n";
+    c += k.repeatT ? "  i.y = i.y - u_texSize.y * floor(i.y / u_texSize.y);\n"
+                   : "  i.y = clamp(i.y, 0.0, u_texSize.y - 1.0);\n";
     c += "  return texture2D(u_texture, (i + 0.5) / u_texSize);\n}\n";
   }
   if (k.fog) c += "varying float v_fog;\nuniform vec4 u_fogColor, u_fogParams;\n";

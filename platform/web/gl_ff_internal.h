@@ -222,7 +222,7 @@ inline const char* const kFFUniformNames[uLight0] = {
 // What decides a program's code, as bits.
 struct FFShaderKey {
   bool lit, localViewer, normalize, rescale, shininessZero;
-  unsigned tracked;  // material bits colour material takes from the colour: 1 ambient, 2 diffuse, 4 specular, 8 emission
+  unsigned tracked;  // what colour material takes from the colour: 1 ambient, 2 diffuse, 4 specular, 8 emission
   unsigned lights, positional, spot, attenuated;  // bit i: light i
   unsigned fog;       // 0 off, 1 linear, 2 exp, 3 exp2
   unsigned texEnv;    // 0 no texture, 1 modulate, 2 replace, 3 decal

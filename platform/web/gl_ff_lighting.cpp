@@ -16,7 +16,8 @@ extern "C" void ffglLightfv(unsigned int light, unsigned int pname, const float*
     case kGlSpecular: std::memcpy(l.specular, params, 16); break;
     case kGlPosition: FFMatTransformPoint(l.position, mv, params); break;
     case kGlSpotDirection:
-      for (int i = 0; i < 3; ++i) l.spotDirection[i] = params[0] * mv[i] + params[1] * mv[4 + i] + params[2] * mv[8 + i];
+      for (int i = 0; i < 3; ++i)
+        l.spotDirection[i] = params[0] * mv[i] + params[1] * mv[4 + i] + params[2] * mv[8 + i];
       break;
     case kGlSpotExponent: l.spotExponent = params[0]; break;
     case kGlSpotCutoff: l.spotCutoff = params[0]; break;

@@ -96,9 +96,10 @@ void FFMatOrtho(float mat[16], float left, float right, float bottom, float top,
 // translation carried through (Mesa's inverse for general 3D matrices).
 static bool InvertAffine(const float* in, float* out) {
   float pos = 0.0f, neg = 0.0f;
-  const float terms[6] = {MAT(in, 0, 0) * MAT(in, 1, 1) * MAT(in, 2, 2), MAT(in, 1, 0) * MAT(in, 2, 1) * MAT(in, 0, 2),
-                          MAT(in, 2, 0) * MAT(in, 0, 1) * MAT(in, 1, 2), -MAT(in, 2, 0) * MAT(in, 1, 1) * MAT(in, 0, 2),
-                          -MAT(in, 1, 0) * MAT(in, 0, 1) * MAT(in, 2, 2), -MAT(in, 0, 0) * MAT(in, 2, 1) * MAT(in, 1, 2)};
+  const float terms[6] = {
+      MAT(in, 0, 0) * MAT(in, 1, 1) * MAT(in, 2, 2),  MAT(in, 1, 0) * MAT(in, 2, 1) * MAT(in, 0, 2),
+      MAT(in, 2, 0) * MAT(in, 0, 1) * MAT(in, 1, 2),  -MAT(in, 2, 0) * MAT(in, 1, 1) * MAT(in, 0, 2),
+      -MAT(in, 1, 0) * MAT(in, 0, 1) * MAT(in, 2, 2), -MAT(in, 0, 0) * MAT(in, 2, 1) * MAT(in, 1, 2)};
   for (float t : terms) (t >= 0.0f ? pos : neg) += t;
   float det = pos + neg;
   if (fabsf(det) < 1e-25f) return false;
@@ -114,7 +115,8 @@ static bool InvertAffine(const float* in, float* out) {
   MAT(out, 2, 1) = (-(MAT(in, 0, 0) * MAT(in, 2, 1) - MAT(in, 2, 0) * MAT(in, 0, 1)) * det);
   MAT(out, 2, 2) = ((MAT(in, 0, 0) * MAT(in, 1, 1) - MAT(in, 1, 0) * MAT(in, 0, 1)) * det);
   for (int r = 0; r < 3; ++r)
-    MAT(out, r, 3) = -(MAT(in, 0, 3) * MAT(out, r, 0) + MAT(in, 1, 3) * MAT(out, r, 1) + MAT(in, 2, 3) * MAT(out, r, 2));
+    MAT(out, r, 3) =
+        -(MAT(in, 0, 3) * MAT(out, r, 0) + MAT(in, 1, 3) * MAT(out, r, 1) + MAT(in, 2, 3) * MAT(out, r, 2));
   return true;
 }
 

@@ -129,7 +129,8 @@ static bool Build(const FFShaderKey& k, Program* p) {
   p->id = id;
   for (int u = 0; u < uLight0; ++u) p->location[u] = glGetUniformLocation(id, kFFUniformNames[u]);
   for (int i = 0; i < kMaxLights; ++i)
-    for (int w = 0; w < kPerLight; ++w) p->location[uLight0 + i * kPerLight + w] = glGetUniformLocation(id, FFLightUniform(i, w).c_str());
+    for (int w = 0; w < kPerLight; ++w)
+      p->location[uLight0 + i * kPerLight + w] = glGetUniformLocation(id, FFLightUniform(i, w).c_str());
   p->matrixSerial = FFMatrixSerial() - 1;
   p->stateSerial = FFStateSerial() - 1;
   glUseProgram(id);
@@ -251,7 +252,10 @@ static void SetInputs(Program* p, const FFBatchInputs& in) {
   if (p->parts.colorUniform) {
     float c[4];
     for (int i = 0; i < 4; ++i) c[i] = in.color[i] < 0.0f ? 0.0f : in.color[i] > 1.0f ? 1.0f : in.color[i];
-    if (std::memcmp(c, p->color, sizeof c) != 0) glUniform4fv(p->location[uColor], 1, c), std::memcpy(p->color, c, sizeof c);
+    if (std::memcmp(c, p->color, sizeof c) != 0) {
+      glUniform4fv(p->location[uColor], 1, c);
+      std::memcpy(p->color, c, sizeof c);
+    }
   }
   if (p->parts.texCoordUniform && std::memcmp(in.texCoord, p->texCoord, sizeof p->texCoord) != 0) {
     glUniform4fv(p->location[uTexCoord], 1, in.texCoord);

@@ -307,7 +307,9 @@ extern "C" void ffglPopAttrib(void) {
     std::memcpy(s.clearColor, from.clearColor, sizeof s.clearColor);
     std::memcpy(s.colorMask, from.colorMask, sizeof s.colorMask);
   }
-  if (mask & kBitDepthBuffer) s.depthFunc = from.depthFunc, s.clearDepth = from.clearDepth, s.depthMask = from.depthMask;
+  if (mask & kBitDepthBuffer) {
+    s.depthFunc = from.depthFunc, s.clearDepth = from.clearDepth, s.depthMask = from.depthMask;
+  }
   if (mask & kBitPolygon) {
     s.cullFace = from.cullFace, s.frontFace = from.frontFace;
     s.polygonMode[0] = from.polygonMode[0], s.polygonMode[1] = from.polygonMode[1];

@@ -44,7 +44,8 @@ static bool ChooseConfig(int depthBits, EGLConfig* chosen) {
   if (!eglChooseConfig(Gles.display, attributes, configs, 256, &found)) return false;
   bool any = false;
   for (EGLint i = 0; i < found && i < 256; ++i) {
-    if (Attribute(configs[i], EGL_RED_SIZE) != kShowColourBits || Attribute(configs[i], EGL_GREEN_SIZE) != kShowColourBits ||
+    if (Attribute(configs[i], EGL_RED_SIZE) != kShowColourBits ||
+        Attribute(configs[i], EGL_GREEN_SIZE) != kShowColourBits ||
         Attribute(configs[i], EGL_BLUE_SIZE) != kShowColourBits || Attribute(configs[i], EGL_SAMPLES) > 0)
       continue;
     if (!any) *chosen = configs[i];
@@ -117,6 +118,7 @@ std::vector<unsigned char> HeadlessGLESReadRGB() {
   glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());  // the one format OpenGL ES promises
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
-      std::memcpy(&rgb[(size_t(y) * size_t(w) + size_t(x)) * 3], &rgba[(size_t(h - 1 - y) * size_t(w) + size_t(x)) * 4], 3);
+      std::memcpy(&rgb[(size_t(y) * size_t(w) + size_t(x)) * 3],
+                  &rgba[(size_t(h - 1 - y) * size_t(w) + size_t(x)) * 4], 3);
   return rgb;
 }
