@@ -1,6 +1,6 @@
 #!/bin/bash
 # The whole show through the fixed-function layer against desktop OpenGL, by
-# hand (about a minute; not part of the test suite):
+# hand (about two minutes; not part of the test suite):
 #   bash tools/ffgl/compare_show.sh BUILD [OUT_DIR] [POSITION...]
 # For each stream position: the reference frame from `velmora-trailer-tool
 # frame`, the same frame through the layer on OpenGL ES 2.0 with the share of
