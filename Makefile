@@ -12,7 +12,7 @@
 
 BUILD_PACKAGES := build-essential cmake pkg-config \
 	libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri \
-	libmpg123-dev libmp3lame-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core libpng-dev \
+	libmpg123-dev libmp3lame-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core libpng-dev libgles-dev \
 	libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libpulse-dev libsystemd-dev \
 	dpkg-dev file
 # The page (make web): emscripten compiles the show, its optimiser needs
