@@ -39,14 +39,16 @@ static void HalfBandTaps(double taps[kHalfTaps]) {
 // `in` (stereo frames at the file rate) to twice the rate, a block at a time
 // and tap by tap within it, so that the compiler can vectorise the loop.
 static void UpsampleTwice(const std::vector<int16_t>& in, std::vector<int16_t>* out) {
-  static const size_t kBlock = 8192;  // frames
+  static const int64_t kBlock = 8192;  // frames
   double taps[kHalfTaps];
   HalfBandTaps(taps);
   const int64_t frames = int64_t(in.size() / 2);
   out->resize(size_t(frames) * 4);
-  std::vector<float> x(kBlock + 2 * kHalfTaps + 1), odd(kBlock);
-  for (int64_t from = 0; from < frames; from += int64_t(kBlock)) {
-    const size_t count = size_t(std::min<int64_t>(int64_t(kBlock), frames - from));
+  // No block longer than the file: a short one fills and filters its own length only.
+  const int64_t block = std::min(kBlock, frames);
+  std::vector<float> x(static_cast<size_t>(block) + 2 * kHalfTaps + 1), odd(static_cast<size_t>(block));
+  for (int64_t from = 0; from < frames; from += block) {
+    const size_t count = size_t(std::min(block, frames - from));
     for (size_t channel = 0; channel < 2; ++channel) {
       // The block with its neighbours; silence beyond the file's ends.
       for (size_t i = 0; i < x.size(); ++i) {
@@ -110,7 +112,8 @@ static off_t SeekMemory(void* handle, off_t offset, int whence) {
   return off_t(file->at);
 }
 
-int DecodeMp3Memory(const uint8_t* data, size_t size, int rate, std::vector<int16_t>* stereo, long* fileRate) {
+int DecodeMp3Memory(const uint8_t* data, size_t size, int rate, std::vector<int16_t>* stereo, long* fileRate,
+                    const Mp3DecodeLimits& limits) {
   static const bool libraryReady = mpg123_init() == MPG123_OK;
   if (!libraryReady) return -1;
   int result = MPG123_OK;
@@ -118,6 +121,7 @@ int DecodeMp3Memory(const uint8_t* data, size_t size, int rate, std::vector<int1
   if (!decoder) return 1;
   mpg123_param(decoder, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
   mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+  if (limits.stopAtFirstError) mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_NO_RESYNC, 0.0);
   // Always stereo: a mono file is spread over both channels by the decoder.
   mpg123_format_none(decoder);
   const long* rates = nullptr;
@@ -153,6 +157,10 @@ int DecodeMp3Memory(const uint8_t* data, size_t size, int rate, std::vector<int1
       const int16_t* samples = reinterpret_cast<const int16_t*>(pcm);
       decoded.insert(decoded.end(), samples, samples + (bytes / 4) * 2);
       if (int64_t(decoded.size() / 2) > limit) code = 6;
+      if (limits.maxFrames && decoded.size() / 2 >= limits.maxFrames) {
+        decoded.resize(limits.maxFrames * 2);
+        break;
+      }
       idle = bytes ? 0 : idle + 1;
       if (read != MPG123_OK && read != MPG123_NEW_FORMAT) break;
     }

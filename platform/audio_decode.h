@@ -23,5 +23,13 @@ constexpr size_t kMaxFileBytes = 128u << 20;
 // turns to garbage simply ends there. *fileRate gets the file's own rate in Hz.
 int DecodeMp3File(const char* path, int rate, std::vector<int16_t>* stereo, long* fileRate);
 
+// Tighter bounds for the fuzzer, which fuzzes the reading, not the
+// resampler's speed on long outputs. The show leaves them off.
+struct Mp3DecodeLimits {
+  bool stopAtFirstError = false;  // no resync past a damaged frame: the stream ends there
+  size_t maxFrames = 0;           // keep at most this many frames of decoded audio (0: no such cap)
+};
+
 // The same for a file's bytes already in memory.
-int DecodeMp3Memory(const uint8_t* data, size_t size, int rate, std::vector<int16_t>* stereo, long* fileRate);
+int DecodeMp3Memory(const uint8_t* data, size_t size, int rate, std::vector<int16_t>* stereo, long* fileRate,
+                    const Mp3DecodeLimits& limits = {});

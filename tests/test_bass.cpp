@@ -2,6 +2,7 @@
 // time), and the position against a simulated output whose every pull, report
 // and clock reading the test chooses.
 #include "app/time_sources.h"
+#include "platform/audio_decode.h"
 #include "platform/bass.h"
 #include "tools/shared_kit/audio_kit.h"
 #include "tools/shared_kit/show_seam.h"
@@ -86,6 +87,24 @@ TEST(Bass, ReportsFilesHandlesAndSecondInit) {
   EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
   const HSTREAM again = BASS_StreamCreateFile(0, "song.mp3", 0, 0, 0x20000);
   EXPECT_NE(again, stream);
+}
+
+// The fuzzer's limits cut a decode short; without them a damaged file is read
+// on past its damage, as the show reads it.
+TEST(Bass, FuzzerLimitsCutTheDecodeTheShowReadsPastDamage) {
+  std::vector<uint8_t> mp3 = ToneMp3(22050, 2, 1.0);
+  // Over a frame header (its frames are 418 bytes), short of the decoder's 1024-byte resync limit.
+  std::fill_n(mp3.begin() + long(mp3.size() / 3), 500, uint8_t(0x55));
+  std::vector<int16_t> whole, stopped, capped;
+  long rate = 0;
+  ASSERT_EQ(DecodeMp3Memory(mp3.data(), mp3.size(), 44100, &whole, &rate), 0);
+  ASSERT_EQ(DecodeMp3Memory(mp3.data(), mp3.size(), 44100, &stopped, &rate, {true, 0}), 0);
+  EXPECT_GT(whole.size(), 44100u * 2 * 9 / 10);
+  EXPECT_GT(stopped.size(), 0u);
+  EXPECT_LT(stopped.size(), whole.size() / 2);
+  ASSERT_EQ(DecodeMp3Memory(mp3.data(), mp3.size(), 44100, &capped, &rate, {false, 576}), 0);
+  ASSERT_EQ(capped.size(), 576u * 2 * 2);  // twice the frames at twice the rate, stereo
+  EXPECT_TRUE(std::equal(capped.begin(), capped.begin() + 1024, whole.begin()));
 }
 
 TEST(Bass, AFailingOutputReportsItsCode) {

@@ -11,10 +11,13 @@ struct FuzzFile {
   char path[96];
 };
 
-// A file name under TMPDIR (or /tmp), unique to this process, removed at exit.
+// A file name unique to this process, removed at exit: under /dev/shm where
+// there is one, else TMPDIR (or /tmp). The file is rewritten for every input,
+// and on a disk file system (ext4) each rewrite is flushed to the disk on
+// close, which took more than half of the fuzzers' time.
 inline const char* FuzzFileName(const char* suffix) {
   static FuzzFile file;
-  const char* folder = std::getenv("TMPDIR");
+  const char* folder = access("/dev/shm", W_OK | X_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
   std::snprintf(file.path, sizeof file.path, "%s/trailer-fuzz-%d%s", folder && *folder ? folder : "/tmp",
                 int(getpid()), suffix);
   std::atexit([] { unlink(file.path); });
