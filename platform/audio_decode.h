@@ -19,8 +19,10 @@ constexpr size_t kMaxFileBytes = 128u << 20;
 
 // Returns 0 or the audio library's error code: 2 the file cannot be opened
 // (or is not a regular file), 6 it holds no MPEG audio, or claims or decodes
-// to more than kMaxDecodedSeconds, 1 out of memory. A file that breaks off or
-// turns to garbage simply ends there. *fileRate gets the file's own rate in Hz.
+// to more than kMaxDecodedSeconds, 1 out of memory. A file that breaks off
+// ends there; a stretch of garbage is skipped (up to 1024 bytes of it, as
+// libmpg123 resynchronises), longer garbage ends it. *fileRate gets the
+// file's own rate in Hz.
 int DecodeMp3File(const char* path, int rate, std::vector<int16_t>* stereo, long* fileRate);
 
 // Tighter bounds for the fuzzer, which fuzzes the reading, not the

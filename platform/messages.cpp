@@ -21,6 +21,9 @@ int VirtualKeyFromSDL(int32_t key) {
     case SDLK_RETURN: return 13;
     case SDLK_TAB: return 9;
     case SDLK_BACKSPACE: return 8;
+    case SDLK_HOME: return 36;
+    case SDLK_END: return 35;
+    case SDLK_AUDIOPLAY: return 0xB3;  // VK_MEDIA_PLAY_PAUSE
     case SDLK_LEFT: return 37;
     case SDLK_UP: return 38;
     case SDLK_RIGHT: return 39;

@@ -26,11 +26,22 @@ enum : unsigned {
   WM_KEYUP = 0x0101,
 };
 
-// Virtual-key codes of the keys the show reads.
-enum : unsigned { VK_ESCAPE = 27, VK_SPACE = 32 };
+// Virtual-key codes of the keys the show reads: Escape, Space, the letter P
+// (its code is its capital's), Home, Left and Right, and the keyboard's
+// Play/Pause media key.
+enum : unsigned {
+  VK_ESCAPE = 27,
+  VK_SPACE = 32,
+  VK_HOME = 36,
+  VK_LEFT = 37,
+  VK_RIGHT = 39,
+  VK_P = 'P',
+  VK_MEDIA_PLAY_PAUSE = 0xB3,
+};
 
 // Win32 virtual-key code of an SDL key code, or -1 for keys without one.
-// Mapped: Escape, Space, Return, Tab, Backspace, the arrows, 0-9, A-Z, F1-F12.
+// Mapped: Escape, Space, Return, Tab, Backspace, Home, End, the arrows, 0-9,
+// A-Z, F1-F12, and the Play/Pause media key.
 int VirtualKeyFromSDL(int32_t sdlKeycode);
 
 // Takes one message off the queue into *msg (PeekMessage with PM_REMOVE).
