@@ -85,6 +85,10 @@ static void Fill(size_t bytes) {
   }
 }
 
+static void Cork(bool corked) {
+  if (pa_operation* op = pa_stream_cork(Pulse.stream, corked ? 1 : 0, nullptr, nullptr)) pa_operation_unref(op);
+}
+
 static void AskTiming() {
   if (pa_operation* op = pa_stream_update_timing_info(Pulse.stream, nullptr, nullptr)) pa_operation_unref(op);
 }
@@ -136,18 +140,22 @@ static void Arm(int millis, pa_time_event_cb_t callback) {
   Pulse.timer = api->time_new(api, &when, callback, nullptr);
 }
 
+// Drops the stream, connected or not; no callback of its comes afterwards.
+static void DropStream() {
+  if (!Pulse.stream) return;
+  pa_stream_set_state_callback(Pulse.stream, nullptr, nullptr);
+  pa_stream_set_write_callback(Pulse.stream, nullptr, nullptr);
+  pa_stream_set_latency_update_callback(Pulse.stream, nullptr, nullptr);
+  pa_stream_set_underflow_callback(Pulse.stream, nullptr, nullptr);
+  pa_stream_set_moved_callback(Pulse.stream, nullptr, nullptr);
+  pa_stream_disconnect(Pulse.stream);
+  pa_stream_unref(Pulse.stream);
+  Pulse.stream = nullptr;
+}
+
 // Drops the stream and the context; no callback of theirs comes afterwards.
 static void Drop() {
-  if (Pulse.stream) {
-    pa_stream_set_state_callback(Pulse.stream, nullptr, nullptr);
-    pa_stream_set_write_callback(Pulse.stream, nullptr, nullptr);
-    pa_stream_set_latency_update_callback(Pulse.stream, nullptr, nullptr);
-    pa_stream_set_underflow_callback(Pulse.stream, nullptr, nullptr);
-    pa_stream_set_moved_callback(Pulse.stream, nullptr, nullptr);
-    pa_stream_disconnect(Pulse.stream);
-    pa_stream_unref(Pulse.stream);
-    Pulse.stream = nullptr;
-  }
+  DropStream();
   if (Pulse.context) {
     pa_context_set_state_callback(Pulse.context, nullptr, nullptr);
     pa_context_disconnect(Pulse.context);
@@ -212,7 +220,7 @@ static void ContextState(pa_context* context, void*) {
   if (!Pulse.open || context != Pulse.context) return;
   const pa_context_state_t state = pa_context_get_state(context);
   if (state == PA_CONTEXT_READY && Pulse.lost && !Pulse.stream) {
-    if (!ConnectStream()) Pulse.stream = nullptr;  // the timer tries again
+    if (!ConnectStream()) DropStream();  // the timer tries again
   } else if (!PA_CONTEXT_IS_GOOD(state) && !Pulse.lost) {
     Lose();
   }
@@ -226,6 +234,8 @@ static void StreamState(pa_stream* stream, void*) {
     Pulse.lost = false;
     CancelTimer();
     std::fprintf(stderr, "velmora-trailer: the sound server answers again; the music plays on\n");
+    // Made corked while stopped, the stream plays if Run(true) came since.
+    Cork(!Pulse.running);
     if (Pulse.running) FillWritable();
   } else if (!PA_STREAM_IS_GOOD(state) && !Pulse.lost) {
     Lose();
@@ -309,8 +319,9 @@ static int Open(int rate, const AudioOutputCallbacks* callbacks, bool* clockPace
 static void Run(bool on) {
   pa_threaded_mainloop_lock(Pulse.loop);
   Pulse.running = on;
+  // A stream not READY yet is corked as `running` says when it is.
   if (Pulse.stream && pa_stream_get_state(Pulse.stream) == PA_STREAM_READY) {
-    if (pa_operation* op = pa_stream_cork(Pulse.stream, on ? 0 : 1, nullptr, nullptr)) pa_operation_unref(op);
+    Cork(!on);
     if (on) FillWritable();
   }
   pa_threaded_mainloop_unlock(Pulse.loop);
