@@ -75,3 +75,6 @@ const AudioOutput* AudioOpenOutput(int rate, const AudioOutputCallbacks* callbac
 
 // CLOCK_MONOTONIC in nanoseconds.
 int64_t AudioMonotonicNanos();
+// The moment `realNanos` of CLOCK_REALTIME (libpulse's timestamps) on
+// CLOCK_MONOTONIC, in nanoseconds.
+int64_t AudioMonotonicFromRealtime(int64_t realNanos);
