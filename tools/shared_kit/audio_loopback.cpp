@@ -8,12 +8,16 @@
 #include <cmath>
 #include <cstring>
 
+static double Pace(const TimedSound::Anchor& anchor, int rate) {
+  return anchor.nanosPerFrame > 0 ? anchor.nanosPerFrame : 1e9 / rate;
+}
+
 double TimedSound::NanosAt(double frame) const {
   if (anchors.empty() || rate <= 0) return 0.0;
   auto after = std::upper_bound(anchors.begin(), anchors.end(), frame,
                                 [](double f, const Anchor& anchor) { return f < double(anchor.frame); });
   const Anchor& anchor = after == anchors.begin() ? anchors.front() : *(after - 1);
-  return double(anchor.nanos) + (frame - double(anchor.frame)) * 1e9 / rate;
+  return double(anchor.nanos) + (frame - double(anchor.frame)) * Pace(anchor, rate);
 }
 
 double TimedSound::FrameAt(double nanos) const {
@@ -21,15 +25,15 @@ double TimedSound::FrameAt(double nanos) const {
   auto after = std::upper_bound(anchors.begin(), anchors.end(), nanos,
                                 [](double t, const Anchor& anchor) { return t < double(anchor.nanos); });
   const Anchor& anchor = after == anchors.begin() ? anchors.front() : *(after - 1);
-  const double frame = double(anchor.frame) + (nanos - double(anchor.nanos)) * rate / 1e9;
+  const double frame = double(anchor.frame) + (nanos - double(anchor.nanos)) / Pace(anchor, rate);
   // While the sound held, the frame stays where it held.
   return after == anchors.end() || after == anchors.begin() ? frame : std::min(frame, double(after->frame));
 }
 
-// Anchors along the line through reports [first, end): at the run's first
-// frame and every second after it, up to `until`.
-static void AnchorRun(const std::vector<TimedSound::Anchor>& reports, size_t first, size_t end, int rate,
-                      int64_t until, std::vector<TimedSound::Anchor>* anchors) {
+// An anchor at the first of reports [first, end), on their least-squares
+// line and at its pace.
+static TimedSound::Anchor AnchorOnLine(const std::vector<TimedSound::Anchor>& reports, size_t first, size_t end,
+                                       int rate) {
   const TimedSound::Anchor& origin = reports[first];
   double slope = 1e9 / rate;  // nanos per frame
   double sx = 0, sy = 0, sxx = 0, sxy = 0;
@@ -38,17 +42,33 @@ static void AnchorRun(const std::vector<TimedSound::Anchor>& reports, size_t fir
     const double x = double(reports[i].frame - origin.frame), y = double(reports[i].nanos - origin.nanos);
     sx += x, sy += y, sxx += x * x, sxy += x * y;
   }
-  // Shorter runs keep the nominal rate: a few reports would tilt the line.
+  // Less than half a second keeps the nominal rate: a few reports would tilt
+  // the line.
   const double denominator = n * sxx - sx * sx;
-  if (reports[end - 1].frame - origin.frame >= rate && denominator > 0) slope = (n * sxy - sx * sy) / denominator;
-  const double meanX = sx / n, meanY = sy / n;
-  for (int64_t frame = origin.frame; frame == origin.frame || frame < until; frame += rate)
-    anchors->push_back(
-        {frame, origin.nanos + int64_t(std::llround(meanY + slope * (double(frame - origin.frame) - meanX)))});
+  if (reports[end - 1].frame - origin.frame >= rate / 2 && denominator > 0) slope = (n * sxy - sx * sy) / denominator;
+  return {origin.frame, origin.nanos + int64_t(std::llround(sy / n - slope * sx / n)), slope};
 }
 
-std::vector<TimedSound::Anchor> AnchorsFromReports(const std::vector<TimedSound::Anchor>& reports, int rate,
-                                                   int64_t frames) {
+// An anchor at the first of arrivals [first, end), on the earliest line at
+// the nominal rate that none of them came before.
+static TimedSound::Anchor AnchorBeforeArrivals(const std::vector<TimedSound::Anchor>& arrivals, size_t first,
+                                               size_t end, int rate) {
+  const TimedSound::Anchor& origin = arrivals[first];
+  double earliest = 0;
+  for (size_t i = first; i < end; ++i) {
+    const double late = double(arrivals[i].nanos - origin.nanos) - double(arrivals[i].frame - origin.frame) * 1e9 / rate;
+    earliest = std::min(earliest, late);
+  }
+  return {origin.frame, origin.nanos + int64_t(std::llround(earliest))};
+}
+
+// Reports cut into runs wherever one lands more than `toleranceNanos` off
+// the nominal rate from the report a tenth of a second before it, and each
+// second of a run anchored by `anchor`: a sink's rate against the monotonic
+// clock wanders, and one line through a whole run shows that as drift.
+template <typename AnchorFor>
+static std::vector<TimedSound::Anchor> AnchorsByRuns(const std::vector<TimedSound::Anchor>& reports, int rate,
+                                                     double toleranceNanos, AnchorFor anchor) {
   std::vector<TimedSound::Anchor> anchors;
   if (rate <= 0) return anchors;
   const double nanosPerFrame = 1e9 / rate;
@@ -59,12 +79,24 @@ std::vector<TimedSound::Anchor> AnchorsFromReports(const std::vector<TimedSound:
       // shows however often it is reported, and a sink's drift does not.
       while (reference + 1 < i && reports[i].frame - reports[reference + 1].frame >= rate / 10) ++reference;
       const double expected = nanosPerFrame * double(reports[i].frame - reports[reference].frame);
-      if (std::fabs(double(reports[i].nanos - reports[reference].nanos) - expected) <= 500000) continue;
+      if (std::fabs(double(reports[i].nanos - reports[reference].nanos) - expected) <= toleranceNanos) continue;
     }
-    AnchorRun(reports, first, i, rate, i < reports.size() ? reports[i].frame : frames + 1, &anchors);
+    for (size_t from = first, to = first; from < i; from = to) {
+      while (to < i && reports[to].frame - reports[from].frame < rate) ++to;
+      anchors.push_back(anchor(reports, from, to, rate));
+    }
     first = reference = i;
   }
   return anchors;
+}
+
+std::vector<TimedSound::Anchor> AnchorsFromReports(const std::vector<TimedSound::Anchor>& reports, int rate) {
+  return AnchorsByRuns(reports, rate, 500000, AnchorOnLine);
+}
+
+std::vector<TimedSound::Anchor> AnchorsFromArrivals(const std::vector<TimedSound::Anchor>& arrivals, int rate) {
+  // A busy machine delays reads by milliseconds; only a stall is cut.
+  return AnchorsByRuns(arrivals, rate, 5000000, AnchorBeforeArrivals);
 }
 
 // ---------------------------------------------------------------------------
@@ -80,11 +112,28 @@ static struct {
   int64_t streamBase = 0;        // frames recorded before the current stream began
   bool recording = false;        // past LoopbackStart: a lost server is asked again
   pa_time_event* retry = nullptr;
+  timeval measured = {};         // the server's moment of the timing last reported
 } Rec;
 
 static void Signal(void*) { pa_threaded_mainloop_signal(Rec.loop, 0); }
 static void ContextState(pa_context* context, void*);
 static void StreamState(pa_stream* stream, void*);
+
+// Each new measurement of the server's, as it is (libpulse's smoothed time
+// re-converges slowly after a stall): the frame the sink was playing at the
+// server's moment of measuring. The monitor holds what the sink has
+// rendered: the source's latency ahead of what reached our queue, the sink's
+// latency ahead of what is heard.
+static void Report(pa_stream* stream) {
+  const pa_timing_info* timing = pa_stream_get_timing_info(stream);
+  if (!timing || timing->write_index_corrupt) return;
+  if (timing->timestamp.tv_sec == Rec.measured.tv_sec && timing->timestamp.tv_usec == Rec.measured.tv_usec) return;
+  Rec.measured = timing->timestamp;
+  const double usec = double(timing->source_usec) - double(timing->sink_usec);
+  const int64_t frame = Rec.streamBase + timing->write_index / 4 + int64_t(std::llround(usec * Rec.rate / 1e6));
+  const int64_t measured = int64_t(Rec.measured.tv_sec) * 1000000000 + int64_t(Rec.measured.tv_usec) * 1000;
+  Rec.reports.push_back({frame, AudioMonotonicFromRealtime(measured)});
+}
 
 static void Read(pa_stream* stream, size_t, void*) {
   while (pa_stream_readable_size(stream) > 0) {
@@ -100,13 +149,7 @@ static void Read(pa_stream* stream, size_t, void*) {
     }
     pa_stream_drop(stream);
   }
-  // A report read across a preemption would say the wrong moment.
-  pa_usec_t usec = 0;
-  const int64_t before = AudioMonotonicNanos();
-  const bool timed = pa_stream_get_time(stream, &usec) == 0;
-  const int64_t after = AudioMonotonicNanos();
-  if (timed && after - before < 200000)
-    Rec.reports.push_back({Rec.streamBase + int64_t(double(usec) * Rec.rate / 1e6), before + (after - before) / 2});
+  Report(stream);
   // Fresh timing for the next report: libpulse's own updates come up to 1.5 s
   // apart, and a monitor's time holds the sink's latency as of the last one.
   // When the show's stream lowers that latency, a stale report puts what is
@@ -165,8 +208,7 @@ static bool ConnectStream() {
   attr.fragsize = uint32_t(Rec.rate * 4 / 200);  // 5 ms
   pa_stream_set_state_callback(Rec.stream, StreamState, nullptr);
   pa_stream_set_read_callback(Rec.stream, Read, nullptr);
-  const pa_stream_flags_t flags =
-      pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+  const pa_stream_flags_t flags = pa_stream_flags_t(PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
   return pa_stream_connect_record(Rec.stream, "@DEFAULT_MONITOR@", &attr, flags) >= 0;
 }
 
@@ -215,6 +257,7 @@ bool LoopbackStart(int rate) {
   Rec.stereo.clear();
   Rec.reports.clear();
   Rec.streamBase = 0;
+  Rec.measured = timeval();
   Rec.recording = false;
   Rec.stereo.reserve(size_t(rate) * 2 * 200);
   Rec.loop = pa_threaded_mainloop_new();
@@ -245,7 +288,7 @@ bool LoopbackStop(TimedSound* recording) {
   Release();
   recording->rate = Rec.rate;
   recording->stereo.swap(Rec.stereo);
-  recording->anchors = AnchorsFromReports(Rec.reports, Rec.rate, recording->Frames());
+  recording->anchors = AnchorsFromReports(Rec.reports, Rec.rate);
   return !recording->anchors.empty();
 }
 
