@@ -1,4 +1,4 @@
-// velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS]
+// velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS] [--also-record COMMAND]
 //
 // Plays the soundtrack through the show's audio layer and measures, for every
 // mark it passes, when the mark was heard against when the position the show
@@ -12,6 +12,11 @@
 //
 // NAME: "pulse" (libpulse), "sdl" (SDL's choice of driver) or an SDL driver
 // ("pulseaudio", "alsa", "dummy", ...); by default the show's own choice.
+//
+// COMMAND: a second recorder (pw-record, parec) writing raw 16-bit stereo at
+// 44.1 kHz to its standard output, timed by when its sound arrived
+// (tools/shared_kit/audio_arrivals.h); the figures from it follow, marked
+// "arrivals".
 //
 // Faults: whoever breaks the sound (tests/e2e/audio_faults.sh) sends SIGUSR1
 // when the fault is over and the sound could come back. From that moment on,
@@ -28,6 +33,7 @@
 #include "platform/bass.h"
 #include "platform/win_files.h"
 #include "show/score.h"
+#include "tools/shared_kit/audio_arrivals.h"
 #include "tools/shared_kit/audio_kit.h"
 #include "tools/shared_kit/audio_loopback.h"
 
@@ -85,6 +91,57 @@ static bool Crossing(const std::vector<Read>& reads, uint32_t bytes, double* nan
   return false;
 }
 
+// Where in `heard` to look for what was heard at `nanos`: on the dummy and
+// disk drivers, whose frames taken are indexed by output frame, the pull then.
+static int64_t HeardNear(const TimedSound& heard, double nanos, bool silentDriver) {
+  int64_t near = int64_t(heard.FrameAt(nanos));
+  if (silentDriver)
+    for (const TimedSound::Anchor& pull : heard.anchors)
+      if (double(pull.nanos) <= nanos) near = pull.frame;
+  return near;
+}
+
+struct MarkFigures {
+  double sum = 0, worst = 0, worstClock = 0, delaySum = 0;  // ms, but delaySum: ns
+  double low = 1e9, high = -1e9;                            // the offsets' range, ms
+  int found = 0;
+};
+
+// Each mark: its stretch of the soundtrack found in `heard` near where the
+// position says it was; `print` says each.
+static MarkFigures MeasureMarks(const std::vector<Read>& reads, const TimedSound& heard,
+                                const std::vector<int16_t>& reference, uint32_t startBytes, int64_t playNanos,
+                                bool silentDriver, bool print) {
+  MarkFigures figures;
+  const int64_t before = kRate / 40, count = kRate / 10, span = kRate * 3 / 10;  // 25 ms, 100 ms, 300 ms
+  for (const ScoreMark& scoreMark : kScoreMarks) {
+    const uint32_t mark = scoreMark.bytes;
+    double crossNanos = 0, clock = 0;
+    if (mark < startBytes || !Crossing(reads, mark, &crossNanos, &clock)) continue;
+    const int64_t markFrame = int64_t(mark) * kRate / kStreamBytesPerSecond;
+    const int64_t near = HeardNear(heard, crossNanos, silentDriver) - before;
+    const int64_t at = FindSound(reference, markFrame - before, count, heard.stereo, near, span);
+    if (at < 0) {
+      if (print) std::printf("mark %8u at %7.3f s: not found in what was heard\n", mark, mark / kBytesPerSecond);
+      continue;
+    }
+    const double heardNanos = heard.NanosAt(double(at + before));
+    const double offset = (crossNanos - heardNanos) / 1e6;
+    const double clockError = clock - mark / kStreamBytesPerMilli;
+    if (print)
+      std::printf("mark %8u at %7.3f s: offset %+7.2f ms, clock %+7.2f ms\n", mark, mark / kBytesPerSecond, offset,
+                  clockError);
+    figures.sum += std::fabs(offset);
+    figures.worst = std::max(figures.worst, std::fabs(offset));
+    figures.low = std::min(figures.low, offset);
+    figures.high = std::max(figures.high, offset);
+    figures.worstClock = std::max(figures.worstClock, std::fabs(clockError));
+    figures.delaySum += heardNanos - (double(mark - startBytes) / kBytesPerSecond) * 1e9 - double(playNanos);
+    ++figures.found;
+  }
+  return figures;
+}
+
 struct AfterFault {
   double rejoin = -1;        // ms from the end of the fault until all agree for good; < 0: never
   double worstOffset = 0;    // ms, after the rejoin
@@ -116,12 +173,11 @@ static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedS
     if (read.clock < 0) continue;
     const int64_t frame = int64_t(read.position) * kRate / kStreamBytesPerSecond;
     if (frame + count >= int64_t(reference.size() / 2)) break;
-    int64_t near = int64_t(heard.FrameAt(double(read.nanos))) - before;
-    if (silentDriver)
-      for (const TimedSound::Anchor& pull : heard.anchors)
-        if (pull.nanos <= read.nanos) near = pull.frame - before;
+    const int64_t near = HeardNear(heard, double(read.nanos), silentDriver) - before;
     if (near + count + span >= heard.Frames()) break;  // the recording ended
-    Sample sample = {read.nanos, false, 0, double(read.clock) - read.position / kStreamBytesPerMilli};
+    // Timed by the sample, not by its read, which may precede the fault's
+    // end by a fraction of a millisecond.
+    Sample sample = {at, false, 0, double(read.clock) - read.position / kStreamBytesPerMilli};
     const int64_t found = FindSound(reference, frame - before, count, heard.stereo, near, span);
     if (found >= 0) {
       sample.found = true;
@@ -154,9 +210,22 @@ static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedS
   return result;
 }
 
+static void PrintAfterFault(const char* label, const AfterFault& after, double agreeMs, DWORD underruns) {
+  if (after.rejoin < 0) {
+    std::printf("%s: rejoin never (%d of %d samples within %g ms), underruns %u\n", label, after.good, after.samples,
+                agreeMs, underruns);
+    return;
+  }
+  std::printf("%s: rejoin %.0f ms, offset worst %.2f ms, clock worst %.2f ms, underruns %u", label, after.rejoin,
+              after.worstOffset, after.worstClock, underruns);
+  if (after.lost) std::printf(" (%d of %d samples not found)", after.lost, after.samples);
+  std::printf("\n");
+}
+
 int CmdSync(int argc, char** argv) {
   double seconds = 135.0, start = 0.0, agreeMs = 5.0;
   const char* driver = nullptr;
+  const char* alsoRecord = nullptr;
   for (int i = 0; i < argc; ++i) {
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     bool ok = value != nullptr;
@@ -164,11 +233,12 @@ int CmdSync(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--driver")) driver = value;
     else if (!std::strcmp(argv[i], "--start")) ok = ok && ParseNumber(value, 0.0, 1000.0, &start);
     else if (!std::strcmp(argv[i], "--agree")) ok = ok && ParseNumber(value, 0.0, 10000.0, &agreeMs);
+    else if (!std::strcmp(argv[i], "--also-record")) alsoRecord = value;
     else ok = false;
     ++i;
     if (!ok) {
-      std::fprintf(stderr,
-                   "usage: velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS]\n");
+      std::fprintf(stderr, "usage: velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS] "
+                           "[--also-record COMMAND]\n");
       return 2;
     }
   }
@@ -220,6 +290,10 @@ int CmdSync(int argc, char** argv) {
     std::fprintf(stderr, "sync: no sound server answers to record from (try --driver dummy)\n");
     return 1;
   }
+  if (alsoRecord && !ArrivalsStart(alsoRecord, kRate)) {
+    std::fprintf(stderr, "sync: cannot start %s\n", alsoRecord);
+    return 1;
+  }
 
   // Play, and read the position every millisecond; start the demo clock as
   // the show does, when the first frame is heard.
@@ -251,16 +325,23 @@ int CmdSync(int argc, char** argv) {
     std::fprintf(stderr, "sync: the recording failed\n");
     return 1;
   }
+  TimedSound arrived;
+  if (alsoRecord && !ArrivalsStop(&arrived)) {
+    std::fprintf(stderr, "sync: %s recorded nothing\n", alsoRecord);
+    return 1;
+  }
   const DWORD underruns = BASS_GetUnderruns();
   BASS_Free();
 
   // Steps between reads a millisecond apart, in ms of sound, once the
   // position moves (its first step, from where playback starts to what is
-  // heard by then, is taken while the show still waits on its loading screen).
-  int backward = 0;
+  // heard by then, is taken while the show still waits on its loading screen);
+  // and the clock's steps back.
+  int backward = 0, clockBackward = 0;
   double largest = 0;
   uint32_t largestAt = startBytes;
   for (size_t i = 1; i < reads.size(); ++i) {
+    if (reads[i].clock < reads[i - 1].clock) ++clockBackward;
     if (reads[i].position < reads[i - 1].position) ++backward;
     else if (reads[i].nanos - reads[i - 1].nanos <= 1500000 && reads[i - 1].position != startBytes &&
              double(reads[i].position - reads[i - 1].position) / kStreamBytesPerMilli > largest) {
@@ -269,58 +350,26 @@ int CmdSync(int argc, char** argv) {
     }
   }
 
-  // Each mark: find its stretch of the soundtrack in what was heard, near
-  // where the position says it was.
-  const int64_t before = kRate / 40, count = kRate / 10, span = kRate * 3 / 10;  // 25 ms, 100 ms, 300 ms
-  double sum = 0, worst = 0, worstClock = 0, delaySum = 0;
-  int found = 0;
-  for (const ScoreMark& scoreMark : kScoreMarks) {
-    const uint32_t mark = scoreMark.bytes;
-    double crossNanos = 0, clock = 0;
-    if (mark < startBytes || !Crossing(reads, mark, &crossNanos, &clock)) continue;
-    const int64_t markFrame = int64_t(mark) * kRate / kStreamBytesPerSecond;
-    int64_t near = int64_t(heard.FrameAt(crossNanos)) - before;
-    if (silentDriver) {
-      // Frames taken are indexed by output frame; find the pull at the crossing.
-      for (const TimedSound::Anchor& pull : heard.anchors)
-        if (double(pull.nanos) <= crossNanos) near = pull.frame - before;
-    }
-    const int64_t at = FindSound(reference, markFrame - before, count, heard.stereo, near, span);
-    if (at < 0) {
-      std::printf("mark %8u at %7.3f s: not found in what was heard\n", mark, mark / kBytesPerSecond);
-      continue;
-    }
-    const double heardNanos = heard.NanosAt(double(at + before));
-    const double offset = (crossNanos - heardNanos) / 1e6;
-    const double clockError = clock - mark / kStreamBytesPerMilli;
-    std::printf("mark %8u at %7.3f s: offset %+7.2f ms, clock %+7.2f ms\n", mark, mark / kBytesPerSecond, offset,
-                clockError);
-    sum += std::fabs(offset);
-    worst = std::max(worst, std::fabs(offset));
-    worstClock = std::max(worstClock, std::fabs(clockError));
-    delaySum += heardNanos - (double(mark - startBytes) / kBytesPerSecond) * 1e9 - double(playNanos);
-    ++found;
-  }
-  if (!found) {
+  const MarkFigures marks = MeasureMarks(reads, heard, reference, startBytes, playNanos, silentDriver, true);
+  if (!marks.found) {
     std::fprintf(stderr, "sync: no mark was heard\n");
     return 1;
   }
-  std::printf("clock: worst %.2f ms from the position over %d marks; largest step at %.3f s\n", worstClock, found,
-              largestAt / kBytesPerSecond);
+  std::printf("clock: worst %.2f ms from the position over %d marks; largest step at %.3f s; backward steps %d\n",
+              marks.worstClock, marks.found, largestAt / kBytesPerSecond, clockBackward);
   std::printf("sync: offset mean %.2f ms, worst %.2f ms, start delay %.1f ms, backward steps %d, largest step %.2f ms, "
               "underruns %u\n",
-              sum / found, worst, delaySum / found / 1e6, backward, largest, underruns);
+              marks.sum / marks.found, marks.worst, marks.delaySum / marks.found / 1e6, backward, largest, underruns);
+  const MarkFigures byArrival =
+      alsoRecord ? MeasureMarks(reads, arrived, reference, startBytes, playNanos, false, false) : MarkFigures();
+  if (byArrival.found)
+    std::printf("arrivals: offset %+.2f to %+.2f ms over %d marks\n", byArrival.low, byArrival.high, byArrival.found);
   if (const int64_t over = FaultOverNanos.load()) {
-    AfterFault after = MeasureAfterFault(reads, heard, reference, over, silentDriver, agreeMs);
-    if (after.rejoin < 0)
-      std::printf("after fault: rejoin never (%d of %d samples within %g ms), underruns %u\n", after.good,
-                  after.samples, agreeMs, underruns);
-    else
-      std::printf("after fault: rejoin %.0f ms, offset worst %.2f ms, clock worst %.2f ms, underruns %u%s\n",
-                  after.rejoin, after.worstOffset, after.worstClock, underruns,
-                  after.lost ? (" (" + std::to_string(after.lost) + " of " + std::to_string(after.samples) +
-                                " samples not found)").c_str()
-                             : "");
+    PrintAfterFault("after fault", MeasureAfterFault(reads, heard, reference, over, silentDriver, agreeMs), agreeMs,
+                    underruns);
+    if (alsoRecord)
+      PrintAfterFault("after fault (arrivals)", MeasureAfterFault(reads, arrived, reference, over, false, agreeMs),
+                      agreeMs, underruns);
   }
   return 0;
 }
