@@ -16,7 +16,8 @@
 // COMMAND: a second recorder (pw-record, parec) writing raw 16-bit stereo at
 // 44.1 kHz to its standard output, timed by when its sound arrived
 // (tools/shared_kit/audio_arrivals.h); the figures from it follow, marked
-// "arrivals".
+// "arrivals". Sound arrives after it is heard, so they say only how late the
+// position is at most ("late worst"), whatever the server reports.
 //
 // Faults: whoever breaks the sound (tests/e2e/audio_faults.sh) sends SIGUSR1
 // when the fault is over and the sound could come back. From that moment on,
@@ -143,22 +144,28 @@ static MarkFigures MeasureMarks(const std::vector<Read>& reads, const TimedSound
 }
 
 struct AfterFault {
+  bool lateOnly = false;     // judged by arrivals: only how late the position is
   double rejoin = -1;        // ms from the end of the fault until all agree for good; < 0: never
-  double worstOffset = 0;    // ms, after the rejoin
-  double worstClock = 0;
+  int64_t rejoinNanos = 0;
   int samples = 0, good = 0;
-  int lost = 0;              // samples after the rejoin whose sound was not found
+  // From the rejoin on (for arrivals, the server-timed recording's rejoin):
+  double worstOffset = 0;    // ms (lateOnly: the latest, signed)
+  double worstClock = 0;
+  int judged = 0, agreeing = 0;  // samples whose sound was found, and of those the ones that agree
+  int lost = 0;              // samples whose sound was not found
 };
 
 // Every 100 ms from `over` on: what is heard at the position's moment, and
 // the clock against the position. A sample agrees when its sound is found
-// within `agreeMs` and the clock is within as much; the rejoin is the first from
-// which a second of samples agree, and the worst figures are those of every
-// sample from there on.
+// within `agreeMs` (`lateOnly`, for a recording timed by arrivals: no more
+// than that late) and the clock is within as much; the rejoin is the first
+// from which a second of samples agree. The figures after it are those of
+// every sample from `judgeFrom` on (0: the rejoin).
 static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedSound& heard,
                                     const std::vector<int16_t>& reference, int64_t over, bool silentDriver,
-                                    double agreeMs) {
+                                    double agreeMs, bool lateOnly, int64_t judgeFrom) {
   AfterFault result;
+  result.lateOnly = lateOnly;
   const int64_t before = kRate / 40, count = kRate / 10, span = kRate * 3 / 50;  // 25 ms, 100 ms, 60 ms
   struct Sample {
     int64_t nanos;
@@ -178,7 +185,9 @@ static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedS
     // Timed by the sample, not by its read, which may precede the fault's
     // end by a fraction of a millisecond.
     Sample sample = {at, false, 0, double(read.clock) - read.position / kStreamBytesPerMilli};
-    const int64_t found = FindSound(reference, frame - before, count, heard.stereo, near, span);
+    // A stretch that matches less well is garbled (the output ran dry, the
+    // recorder lost sound): it says nothing of when it was heard.
+    const int64_t found = FindSound(reference, frame - before, count, heard.stereo, near, span, 0.9);
     if (found >= 0) {
       sample.found = true;
       sample.offset = (double(read.nanos) - heard.NanosAt(double(found + before))) / 1e6;
@@ -186,8 +195,9 @@ static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedS
     samples.push_back(sample);
   }
   result.samples = int(samples.size());
-  auto agrees = [&samples, agreeMs](size_t k) {
-    return samples[k].found && std::fabs(samples[k].offset) <= agreeMs && std::fabs(samples[k].clock) <= agreeMs;
+  auto agrees = [&samples, agreeMs, lateOnly](size_t k) {
+    const double off = lateOnly ? samples[k].offset : std::fabs(samples[k].offset);
+    return samples[k].found && off <= agreeMs && std::fabs(samples[k].clock) <= agreeMs;
   };
   size_t rejoined = samples.size();
   for (size_t k = 0; k < samples.size(); ++k) {
@@ -198,27 +208,38 @@ static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedS
     for (size_t j = k; j < samples.size() && j <= k + 10 && settled; ++j) settled = agrees(j);
     if (settled && rejoined == samples.size()) rejoined = k;
   }
-  if (rejoined == samples.size()) return result;
-  result.rejoin = double(samples[rejoined].nanos - over) / 1e6;
-  // Sound not found after the rejoin (garbled where the output ran dry) is
-  // counted apart.
-  for (size_t k = rejoined; k < samples.size(); ++k) {
-    if (samples[k].found) result.worstOffset = std::max(result.worstOffset, std::fabs(samples[k].offset));
-    else ++result.lost;
-    result.worstClock = std::max(result.worstClock, std::fabs(samples[k].clock));
+  if (rejoined < samples.size()) {
+    result.rejoinNanos = samples[rejoined].nanos;
+    result.rejoin = double(result.rejoinNanos - over) / 1e6;
   }
+  const int64_t from = judgeFrom ? judgeFrom : result.rejoinNanos;
+  if (!from) return result;
+  result.worstOffset = lateOnly ? -1e9 : 0;
+  for (const Sample& sample : samples) {
+    if (sample.nanos < from) continue;
+    result.worstClock = std::max(result.worstClock, std::fabs(sample.clock));
+    if (!sample.found) {
+      ++result.lost;
+      continue;
+    }
+    ++result.judged;
+    result.worstOffset = std::max(result.worstOffset, lateOnly ? sample.offset : std::fabs(sample.offset));
+  }
+  for (size_t k = 0; k < samples.size(); ++k)
+    if (samples[k].nanos >= from && agrees(k)) ++result.agreeing;
   return result;
 }
 
 static void PrintAfterFault(const char* label, const AfterFault& after, double agreeMs, DWORD underruns) {
-  if (after.rejoin < 0) {
-    std::printf("%s: rejoin never (%d of %d samples within %g ms), underruns %u\n", label, after.good, after.samples,
-                agreeMs, underruns);
-    return;
-  }
-  std::printf("%s: rejoin %.0f ms, offset worst %.2f ms, clock worst %.2f ms, underruns %u", label, after.rejoin,
-              after.worstOffset, after.worstClock, underruns);
-  if (after.lost) std::printf(" (%d of %d samples not found)", after.lost, after.samples);
+  if (after.rejoin < 0)
+    std::printf("%s: rejoin never (%d of %d samples within %g ms)", label, after.good, after.samples, agreeMs);
+  else
+    std::printf("%s: rejoin %.0f ms", label, after.rejoin);
+  if (after.judged)
+    std::printf(", %s worst %.2f ms, clock worst %.2f ms, agree %d of %d", after.lateOnly ? "late" : "offset",
+                after.worstOffset, after.worstClock, after.agreeing, after.judged);
+  std::printf(", underruns %u", underruns);
+  if (after.lost) std::printf(" (%d samples not found)", after.lost);
   std::printf("\n");
 }
 
@@ -365,10 +386,12 @@ int CmdSync(int argc, char** argv) {
   if (byArrival.found)
     std::printf("arrivals: offset %+.2f to %+.2f ms over %d marks\n", byArrival.low, byArrival.high, byArrival.found);
   if (const int64_t over = FaultOverNanos.load()) {
-    PrintAfterFault("after fault", MeasureAfterFault(reads, heard, reference, over, silentDriver, agreeMs), agreeMs,
-                    underruns);
+    const AfterFault after = MeasureAfterFault(reads, heard, reference, over, silentDriver, agreeMs, false, 0);
+    PrintAfterFault("after fault", after, agreeMs, underruns);
+    // Judged from the moment the server-timed recording says all agree again.
     if (alsoRecord)
-      PrintAfterFault("after fault (arrivals)", MeasureAfterFault(reads, arrived, reference, over, false, agreeMs),
+      PrintAfterFault("after fault (arrivals)",
+                      MeasureAfterFault(reads, arrived, reference, over, false, agreeMs, true, after.rejoinNanos),
                       agreeMs, underruns);
   }
   return 0;

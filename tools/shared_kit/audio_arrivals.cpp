@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <string>
 #include <thread>
 
 #include <sys/wait.h>
@@ -27,15 +26,17 @@ static void ReadAll() {
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return;
     const int64_t now = AudioMonotonicNanos();
-    Arr.arrivals.push_back({int64_t((Arr.bytes.size() + 3) / 4), now});
+    // The first whole frame of the read (a read may begin mid-frame).
+    const int64_t frame = int64_t((Arr.bytes.size() + 3) / 4);
     Arr.bytes.insert(Arr.bytes.end(), buffer, buffer + got);
+    if (frame < int64_t(Arr.bytes.size() / 4) && (Arr.arrivals.empty() || frame > Arr.arrivals.back().frame))
+      Arr.arrivals.push_back({frame, now});
   }
 }
 
 bool ArrivalsStart(const char* command, int rate) {
   int ends[2];
   if (pipe(ends) != 0) return false;
-  const std::string line = std::string("exec ") + command;  // the command itself is the child: a signal reaches it
   const pid_t child = fork();
   if (child < 0) {
     close(ends[0]);
@@ -43,12 +44,14 @@ bool ArrivalsStart(const char* command, int rate) {
     return false;
   }
   if (child == 0) {
+    setpgid(0, 0);  // a group of its own, so that its children end with it
     dup2(ends[1], STDOUT_FILENO);
     close(ends[0]);
     close(ends[1]);
-    execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+    execl("/bin/sh", "sh", "-c", command, static_cast<char*>(nullptr));
     _exit(127);
   }
+  setpgid(child, 0);
   close(ends[1]);
   Arr.child = child;
   Arr.pipe = ends[0];
@@ -61,7 +64,7 @@ bool ArrivalsStart(const char* command, int rate) {
 
 bool ArrivalsStop(TimedSound* recording) {
   if (!Arr.child) return false;
-  kill(Arr.child, SIGTERM);
+  kill(-Arr.child, SIGTERM);
   Arr.reader.join();
   waitpid(Arr.child, nullptr, 0);
   close(Arr.pipe);
@@ -70,7 +73,6 @@ bool ArrivalsStop(TimedSound* recording) {
   recording->rate = Arr.rate;
   recording->stereo.resize(Arr.bytes.size() / 4 * 2);
   std::memcpy(recording->stereo.data(), Arr.bytes.data(), recording->stereo.size() * 2);
-  // A read that began mid-frame is anchored at the next whole frame.
   recording->anchors = AnchorsFromArrivals(Arr.arrivals, Arr.rate);
   return !recording->anchors.empty();
 }

@@ -11,7 +11,9 @@
 
 #include "tools/shared_kit/audio_loopback.h"
 
-// Starts `command` through /bin/sh; false when it cannot be started.
+// Starts `command` through /bin/sh, in a process group of its own (a loop
+// that starts the recorder again after a server's restart is ended whole);
+// false when it cannot be started.
 bool ArrivalsStart(const char* command, int rate);
 // Ends the command and hands its recording over, anchored by
 // AnchorsFromArrivals; false when nothing came.

@@ -49,26 +49,41 @@ static TimedSound::Anchor AnchorOnLine(const std::vector<TimedSound::Anchor>& re
   return {origin.frame, origin.nanos + int64_t(std::llround(sy / n - slope * sx / n)), slope};
 }
 
-// An anchor at the first of arrivals [first, end), on the earliest line at
-// the nominal rate that none of them came before.
-static TimedSound::Anchor AnchorBeforeArrivals(const std::vector<TimedSound::Anchor>& arrivals, size_t first,
-                                               size_t end, int rate) {
-  const TimedSound::Anchor& origin = arrivals[first];
-  double earliest = 0;
-  for (size_t i = first; i < end; ++i) {
-    const double late = double(arrivals[i].nanos - origin.nanos) - double(arrivals[i].frame - origin.frame) * 1e9 / rate;
-    earliest = std::min(earliest, late);
+// Anchors for reports [first, end) of one run, a line for each second: a
+// sink's rate against the monotonic clock wanders, and one line through a
+// whole run shows that as drift.
+static void AnchorOnLines(const std::vector<TimedSound::Anchor>& reports, size_t first, size_t end, int rate,
+                          std::vector<TimedSound::Anchor>* anchors) {
+  for (size_t from = first, to = first; from < end; from = to) {
+    while (to < end && reports[to].frame - reports[from].frame < rate) ++to;
+    anchors->push_back(AnchorOnLine(reports, from, to, rate));
   }
-  return {origin.frame, origin.nanos + int64_t(std::llround(earliest))};
+}
+
+// Anchors for arrivals [first, end) of one run, one at each: the latest
+// moment its frame can have been heard. It came no later than it arrived,
+// nor later than a frame after it arrived less the time the sink takes to
+// play what lies between (a recorder whose delay grows says nothing of the
+// frames before).
+static void AnchorBeforeArrivals(const std::vector<TimedSound::Anchor>& arrivals, size_t first, size_t end, int rate,
+                                 std::vector<TimedSound::Anchor>* anchors) {
+  const size_t base = anchors->size();
+  anchors->resize(base + (end - first));
+  double bound = 0;
+  for (size_t i = end; i-- > first;) {
+    const double arrived = double(arrivals[i].nanos);
+    bound = i + 1 == end ? arrived
+                         : std::min(arrived, bound - double(arrivals[i + 1].frame - arrivals[i].frame) * 1e9 / rate);
+    (*anchors)[base + (i - first)] = {arrivals[i].frame, int64_t(std::llround(bound))};
+  }
 }
 
 // Reports cut into runs wherever one lands more than `toleranceNanos` off
-// the nominal rate from the report a tenth of a second before it, and each
-// second of a run anchored by `anchor`: a sink's rate against the monotonic
-// clock wanders, and one line through a whole run shows that as drift.
-template <typename AnchorFor>
+// the nominal rate from the report a tenth of a second before it (a stall, or
+// a sink that plays a missed stretch at once), each run anchored by `anchor`.
+template <typename AnchorRun>
 static std::vector<TimedSound::Anchor> AnchorsByRuns(const std::vector<TimedSound::Anchor>& reports, int rate,
-                                                     double toleranceNanos, AnchorFor anchor) {
+                                                     double toleranceNanos, AnchorRun anchor) {
   std::vector<TimedSound::Anchor> anchors;
   if (rate <= 0) return anchors;
   const double nanosPerFrame = 1e9 / rate;
@@ -81,21 +96,18 @@ static std::vector<TimedSound::Anchor> AnchorsByRuns(const std::vector<TimedSoun
       const double expected = nanosPerFrame * double(reports[i].frame - reports[reference].frame);
       if (std::fabs(double(reports[i].nanos - reports[reference].nanos) - expected) <= toleranceNanos) continue;
     }
-    for (size_t from = first, to = first; from < i; from = to) {
-      while (to < i && reports[to].frame - reports[from].frame < rate) ++to;
-      anchors.push_back(anchor(reports, from, to, rate));
-    }
+    anchor(reports, first, i, rate, &anchors);
     first = reference = i;
   }
   return anchors;
 }
 
 std::vector<TimedSound::Anchor> AnchorsFromReports(const std::vector<TimedSound::Anchor>& reports, int rate) {
-  return AnchorsByRuns(reports, rate, 500000, AnchorOnLine);
+  return AnchorsByRuns(reports, rate, 500000, AnchorOnLines);
 }
 
 std::vector<TimedSound::Anchor> AnchorsFromArrivals(const std::vector<TimedSound::Anchor>& arrivals, int rate) {
-  // A busy machine delays reads by milliseconds; only a stall is cut.
+  // A busy machine delays reads by milliseconds; only a stall or a burst is cut.
   return AnchorsByRuns(arrivals, rate, 5000000, AnchorBeforeArrivals);
 }
 
@@ -315,7 +327,7 @@ static double Match(const std::vector<int16_t>& needle, int64_t from, int64_t co
 }
 
 int64_t FindSound(const std::vector<int16_t>& needle, int64_t from, int64_t count, const std::vector<int16_t>& haystack,
-                  int64_t near, int64_t span) {
+                  int64_t near, int64_t span, double minScore) {
   // Every lag on every fourth frame, then every frame around the best.
   int64_t best = -1;
   double bestScore = 0.5;
@@ -336,5 +348,5 @@ int64_t FindSound(const std::vector<int16_t>& needle, int64_t from, int64_t coun
       best = at;
     }
   }
-  return best;
+  return bestScore >= minScore ? best : -1;
 }

@@ -36,8 +36,9 @@ struct TimedSound {
 std::vector<TimedSound::Anchor> AnchorsFromReports(const std::vector<TimedSound::Anchor>& reports, int rate);
 // The same from arrivals (first frame of a read, monotonic nanos of the
 // read), for sound that came with no timing: sound arrives only after it was
-// heard, so each second is anchored on the earliest line at the nominal rate
-// that no arrival came before, runs cut where arrivals stall 5 ms.
+// heard, so each read is anchored at the latest moment its first frame can
+// have been heard (runs cut where arrivals stall or rush 5 ms). Measured
+// against them, the show can only look earlier than it is.
 std::vector<TimedSound::Anchor> AnchorsFromArrivals(const std::vector<TimedSound::Anchor>& arrivals, int rate);
 
 // Starts recording the default sink's monitor; false when no server answers.
@@ -48,6 +49,7 @@ bool LoopbackStart(int rate);
 bool LoopbackStop(TimedSound* recording);
 
 // The frame of `haystack` where `needle[from, from + count)` (frames) matches
-// best, searched from `near - span` to `near + span`; -1 when nothing fits.
+// best, searched from `near - span` to `near + span`; -1 when nothing fits as
+// well as `minScore` (a normalised correlation: 1 for the same sound).
 int64_t FindSound(const std::vector<int16_t>& needle, int64_t from, int64_t count, const std::vector<int16_t>& haystack,
-                  int64_t near, int64_t span);
+                  int64_t near, int64_t span, double minScore = 0.5);
