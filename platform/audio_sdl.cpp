@@ -111,7 +111,8 @@ static int OpenFallback(int rate, const AudioOutputCallbacks* callbacks, bool* c
       const int code = Open(rate, callbacks, clockPaced);
       SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, nullptr, SDL_HINT_OVERRIDE);
       if (code == 0) {
-        if (*clockPaced) std::fprintf(stderr, "velmora-trailer: no sound output; the show goes on silently\n");
+        if (*clockPaced && !AudioOpenGivenUp())
+          std::fprintf(stderr, "velmora-trailer: no sound output; the show goes on silently\n");
         return 0;
       }
     }

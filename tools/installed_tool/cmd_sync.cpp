@@ -16,15 +16,16 @@
 // COMMAND: a second recorder (pw-record, parec) writing raw 16-bit stereo at
 // 44.1 kHz to its standard output, timed by when its sound arrived
 // (tools/shared_kit/audio_arrivals.h); the figures from it follow, marked
-// "arrivals". Sound arrives after it is heard, so they say only how late the
-// position is at most ("late worst"), whatever the server reports.
+// "arrivals". Sound arrives after it is heard, so they can only show the
+// position earlier than it is: one they find late ("late worst") is at least
+// that late, whatever the server reports.
 //
 // Faults: whoever breaks the sound (tests/e2e/audio_faults.sh) sends SIGUSR1
 // when the fault is over and the sound could come back. From that moment on,
 // every tenth of a second, what is heard is compared with the position and
 // the clock, and an "after fault:" line says when all three agreed again
-// within 5 ms (--agree MS) for good (the rejoin) and how far apart they were
-// after it.
+// within 5 ms (--agree MS) for good (the rejoin), how far apart they were
+// after it, and how many samples agreed.
 #include "tools/installed_tool/commands.h"
 
 #include "app/arguments.h"
