@@ -82,12 +82,17 @@ static bool ReadFakeNanos(int64_t* value) {
 }
 static double ReadFakeShift() { return FakeShift; }
 
-TEST(Clock, MovesWithTheSoundtracksTimeLineAndHoldsRatherThanGoBack) {
+// A nanosecond counter at FakeNanos, the soundtrack's shift from `shift`.
+static void UseFakeCounter(double (*shift)()) {
   ShowTimeSources sources = RealTimeSources();
   sources.counterFrequency = NanosecondFrequency;
   sources.counter = ReadFakeNanos;
-  sources.clockShift = ReadFakeShift;
+  sources.clockShift = shift;
   SetTimeSources(&sources);
+}
+
+TEST(Clock, MovesWithTheSoundtracksTimeLineAndHoldsRatherThanGoBack) {
+  UseFakeCounter(ReadFakeShift);
   FakeShift = -1200.0;  // the music was first heard 1.2 s after play
   FakeNanos = 0;
   TimerInit();
@@ -109,11 +114,7 @@ static PositionEstimate Estimate;
 static double ReadEstimateShift() { return EstimateClockShift(Estimate); }
 
 TEST(Clock, NeverGoesBackWhenTheSoundHoldsJustBeforeARead) {
-  ShowTimeSources sources = RealTimeSources();
-  sources.counterFrequency = NanosecondFrequency;
-  sources.counter = ReadFakeNanos;
-  sources.clockShift = ReadEstimateShift;
-  SetTimeSources(&sources);
+  UseFakeCounter(ReadEstimateShift);
   const int rate = 44100;
   const int64_t frameNanos = 16666667;
   // Held from every offset within a millisecond before a read, one at a time.
