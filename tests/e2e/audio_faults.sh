@@ -130,7 +130,7 @@ run_fault() {
       agreeing = counted("agree [0-9]+ of [0-9]+", 2); judged = counted("agree [0-9]+ of [0-9]+", 4)
       if (judged <= 0) { print name by ": nothing to judge: " $0; bad = 1; next }
       if (agreeing * 100 < judged * share) {
-        print name by ": afterwards only " agreeing " of " judged " samples within " agree " ms"; bad = 1 }
+        print name by ": afterwards only " agreeing " of " judged " samples within " (by ? 2 : 1) * agree " ms"; bad = 1 }
     }
     /^after fault: / {
       if (/rejoin never/) { print name ": the sound, position and clock never came together again"; bad = 1 }
