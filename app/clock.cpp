@@ -18,7 +18,7 @@ static struct {
   bool held;                   // TimerHold: the clock stands at heldMillis
   float heldMillis;
   double shiftAtStart;         // the soundtrack's clock shift at start, ms
-  float lastShifted;           // the last reading once the shift has moved
+  float lastShifted;           // the last reading, ms: the clock never reads less
 } timer;
 
 // How far the soundtrack's time line has moved since play, in ms.
@@ -26,11 +26,12 @@ static double ClockShift() { return TimeSources().clockShift ? TimeSources().clo
 
 // The counters' reading moved with the soundtrack's time line. While the
 // music holds (a sleeping sink, a stalled server) the line falls behind the
-// counters and the clock holds with it rather than going back.
+// counters and the clock holds with it rather than going back. Every reading
+// is kept, unshifted ones too: a hold that began just before a read moves
+// the shift past that read's value at the next one.
 static float Shifted(double millis) {
-  const double shift = ClockShift() - timer.shiftAtStart;
-  if (shift == 0.0 || timer.countsPerSecond == 0) return float(millis);  // unshifted, or not started
-  const float value = std::max(float(millis + shift), timer.lastShifted);
+  if (timer.countsPerSecond == 0) return float(millis);  // not started
+  const float value = std::max(float(millis + (ClockShift() - timer.shiftAtStart)), timer.lastShifted);
   timer.lastShifted = value;
   return value;
 }

@@ -1,6 +1,7 @@
 #include "app/soundtrack.h"
 
 #include "platform/msgbox.h"
+#include "platform/stop_signal.h"
 
 #include <cstdio>
 
@@ -69,6 +70,9 @@ bool BSS_Init() {
                stderr);
     return false;
   }
+  // Asked to end while the output opened: the caller ends start-up, and
+  // decoding the song would only keep it waiting.
+  if (StopSignalled()) return true;
   BASS_SetOutputDelay(AudioOffsetMillis);
   BASS_Start();
   return BSS_LoadSong(kSongFile);

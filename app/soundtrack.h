@@ -9,7 +9,7 @@
 
 extern HSTREAM BSS_Stream;  // the soundtrack stream; 0 until created
 
-bool BSS_Init();                       // version check, output up, stream created
+bool BSS_Init();                       // version check, output up, stream created (not when a stop came meanwhile)
 bool BSS_LoadSong(const char* Filename);
 void BError();                         // box for the library's last error code
 void BBS_Close();                      // stop output, free the stream

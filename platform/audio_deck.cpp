@@ -44,6 +44,7 @@ static struct {
   std::atomic<int64_t> nanos{0};
   std::atomic<int64_t> capFrame{0};     // nothing beyond is heard before the next report
   std::atomic<uint32_t> segment{0};     // the skip `frame` was played after
+  std::atomic<bool> moving{false};      // `frame` lies past the report before, in the same segment
   std::atomic<uint32_t> skipSerial{0};  // main thread: a new request
   std::atomic<int64_t> skipFrame{0};    // the stream frame the show is at ...
   std::atomic<int64_t> skipNanos{0};    // ... at this moment
@@ -119,12 +120,18 @@ static void Heard(int64_t frame, int64_t nanos, int64_t capFrame) {
   if (!Deck.playing || Deck.segments == 0) return;
   // Seqlock without fences: each field is released after the odd count, and
   // read with acquire before the count is read again.
+  const int64_t streamFrame = StreamFrameAt(frame);
+  const uint32_t segment = Deck.segmentSkip[SegmentAt(frame)];
   const uint32_t sequence = Anchor.sequence.load(std::memory_order_relaxed);
   Anchor.sequence.store(sequence + 1, std::memory_order_relaxed);
-  Anchor.frame.store(StreamFrameAt(frame), std::memory_order_release);
+  Anchor.moving.store(Anchor.reports.load(std::memory_order_relaxed) > 0 &&
+                          segment == Anchor.segment.load(std::memory_order_relaxed) &&
+                          streamFrame > Anchor.frame.load(std::memory_order_relaxed),
+                      std::memory_order_release);
+  Anchor.frame.store(streamFrame, std::memory_order_release);
   Anchor.nanos.store(nanos, std::memory_order_release);
   Anchor.capFrame.store(std::min(StreamFrameAt(capFrame), Deck.readFrame), std::memory_order_release);
-  Anchor.segment.store(Deck.segmentSkip[SegmentAt(frame)], std::memory_order_release);
+  Anchor.segment.store(segment, std::memory_order_release);
   Anchor.reports.store(Anchor.reports.load(std::memory_order_relaxed) + 1, std::memory_order_release);
   Anchor.sequence.store(sequence + 2, std::memory_order_release);
 }
@@ -146,6 +153,7 @@ void DeckForgetReports() {
   Anchor.nanos.store(0);
   Anchor.capFrame.store(0);
   Anchor.segment.store(0);
+  Anchor.moving.store(false);
   Anchor.skipSerial.store(0);
   Deck.skipsSeen = 0;
 }
@@ -193,6 +201,7 @@ HeardReport DeckReadReport() {
     report.nanos = Anchor.nanos.load(std::memory_order_acquire);
     report.capFrame = Anchor.capFrame.load(std::memory_order_acquire);
     report.segment = Anchor.segment.load(std::memory_order_acquire);
+    report.moving = Anchor.moving.load(std::memory_order_acquire);
     after = Anchor.sequence.load(std::memory_order_relaxed);
   } while ((before & 1) || before != after);
   return report;

@@ -55,10 +55,12 @@ const AudioOutput* AudioOutputSDL();
 // connection and never answered in time.
 bool AudioPulseServerMute();
 // The same where libpulse found no server that answers: SDL's drivers but its
-// pulseaudio one (and disk), the first that opens. With `serverMute` ALSA is
-// passed over too (a desktop's ALSA plays through that same server, and waits
-// half a minute for it), and when none opens, SDL's dummy driver, silent and
-// paced by the clock. Without a server at all, no driver is an error.
+// pulseaudio one (and disk), the first that opens; SDL_AUDIODRIVER naming
+// PulseAudio is taken as tried. With `serverMute` every driver that plays
+// through a server is passed over too (pipewire, jack, sndio, and ALSA, which
+// on a desktop plays through that same server and waits half a minute for
+// it), and when none opens, SDL's dummy driver, silent and paced by the
+// clock. Without a server at all, no driver is an error.
 const AudioOutput* AudioOutputSDLFallback(bool serverMute);
 
 // Plays nothing; the layer counts by the clock. Never fails to open.
@@ -70,8 +72,17 @@ const AudioOutput* AudioOutputSilent();
 void AudioUseOutput(const AudioOutput* output);
 
 // Main thread: opens the output in use (above) at `rate` Hz. Returns it, or
-// nullptr with the audio library's error code in *code.
+// nullptr with the audio library's error code in *code. The default choice
+// takes at most about 3 s: a server or driver that does not answer by then,
+// or a stop signal (platform/stop_signal.h) while waiting, gives the silent
+// output instead.
 const AudioOutput* AudioOpenOutput(int rate, const AudioOutputCallbacks* callbacks, bool* clockPaced, int* code);
+// Any thread: true while an open given up by AudioOpenOutput is still under
+// way; an output trying one driver after another stops trying.
+bool AudioOpenGivenUp();
 
 // CLOCK_MONOTONIC in nanoseconds.
 int64_t AudioMonotonicNanos();
+// The moment `realNanos` of CLOCK_REALTIME (libpulse's timestamps) on
+// CLOCK_MONOTONIC, in nanoseconds.
+int64_t AudioMonotonicFromRealtime(int64_t realNanos);

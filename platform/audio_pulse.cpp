@@ -4,11 +4,12 @@
 // Threads: libpulse's threaded main loop runs every callback here with its
 // lock held. The stream is opened corked and written only once it runs (from
 // BASS_Start, silence until the music plays, so that the sink has settled on
-// the stream's latency by then). After every write the frame heard now is
-// reported with the monotonic clock, and a fresh timing update is asked for.
-// Timing is taken as it is (PA_STREAM_NOT_MONOTONIC): the
-// stream time libpulse keeps monotonic is poisoned by the nonsense an idle
-// sink reports before the stream first plays.
+// the stream's latency by then). After every write a fresh timing update is
+// asked for, and each one that arrives is reported as it is: the frame the
+// sink was playing at the server's own moment of measuring, moved to the
+// monotonic clock. libpulse's smoothed time is not used: after a stalled
+// server catches up it re-converges over seconds, while the position
+// estimate already runs on between reports and bends toward them.
 //
 // Faults: opening has a deadline, so a server that accepts and never answers
 // cannot hold the show up. Once open, a context or stream that fails (the
@@ -44,6 +45,7 @@ static struct {
   pa_threaded_mainloop* loop = nullptr;
   pa_context* context = nullptr;
   pa_stream* stream = nullptr;
+  timeval measured = {};   // the server's moment of the timing last reported
   const AudioOutputCallbacks* callbacks = nullptr;
   int rate = 0;            // Hz
   bool running = false;    // written under the loop lock
@@ -56,20 +58,27 @@ static struct {
 
 static void Signal() { pa_threaded_mainloop_signal(Pulse.loop, 0); }
 
-// Loop thread (or the main thread holding the loop lock). The frame heard
-// now is what was written less what the server still holds (its queue and
-// the sink's latency): counted on our own timeline, which the server's read
-// index leaves when it runs dry.
+static int64_t FramesIn(pa_usec_t usec) {
+  return int64_t(usec / 1000000 * uint64_t(Pulse.rate) + usec % 1000000 * uint64_t(Pulse.rate) / 1000000);
+}
+
+// Loop thread (or the main thread holding the loop lock), for each new
+// measurement of the server's. The frame heard then is what was written less
+// what the server still held (its queue and the sink's latency): counted on
+// our own timeline, which the server's read index leaves when it runs dry.
+// A stream the server is not playing holds where it is.
 static void Report() {
-  pa_usec_t usec = 0;
-  int negative = 0;
-  if (!Pulse.stream || pa_stream_get_latency(Pulse.stream, &usec, &negative) < 0) return;
-  const int64_t now = AudioMonotonicNanos();
-  const int64_t held = int64_t(usec / 1000000 * uint64_t(Pulse.rate) + usec % 1000000 * uint64_t(Pulse.rate) / 1000000);
-  const int64_t frame = Pulse.written - (negative ? -held : held);
-  int64_t cap = frame + int64_t(Pulse.rate) * kStallMillis / 1000;
+  const pa_timing_info* timing = Pulse.stream ? pa_stream_get_timing_info(Pulse.stream) : nullptr;
+  if (!timing || timing->read_index_corrupt || timing->write_index_corrupt) return;
+  if (timing->timestamp.tv_sec == Pulse.measured.tv_sec && timing->timestamp.tv_usec == Pulse.measured.tv_usec)
+    return;
+  Pulse.measured = timing->timestamp;
+  const int64_t queued = (timing->write_index - timing->read_index) / 4;
+  const int64_t frame = Pulse.written - queued - FramesIn(timing->sink_usec);
+  int64_t cap = timing->playing ? frame + int64_t(Pulse.rate) * kStallMillis / 1000 : frame;
   if (cap > Pulse.written) cap = Pulse.written;
-  Pulse.callbacks->heard(frame, now, cap);
+  const int64_t measured = int64_t(timing->timestamp.tv_sec) * 1000000000 + int64_t(timing->timestamp.tv_usec) * 1000;
+  Pulse.callbacks->heard(frame, AudioMonotonicFromRealtime(measured), cap);
 }
 
 static void Fill(size_t bytes) {
@@ -83,6 +92,10 @@ static void Fill(size_t bytes) {
     Pulse.written += int64_t(chunk / 4);
     bytes -= chunk;
   }
+}
+
+static void Cork(bool corked) {
+  if (pa_operation* op = pa_stream_cork(Pulse.stream, corked ? 1 : 0, nullptr, nullptr)) pa_operation_unref(op);
 }
 
 static void AskTiming() {
@@ -136,18 +149,22 @@ static void Arm(int millis, pa_time_event_cb_t callback) {
   Pulse.timer = api->time_new(api, &when, callback, nullptr);
 }
 
+// Drops the stream, connected or not; no callback of its comes afterwards.
+static void DropStream() {
+  if (!Pulse.stream) return;
+  pa_stream_set_state_callback(Pulse.stream, nullptr, nullptr);
+  pa_stream_set_write_callback(Pulse.stream, nullptr, nullptr);
+  pa_stream_set_latency_update_callback(Pulse.stream, nullptr, nullptr);
+  pa_stream_set_underflow_callback(Pulse.stream, nullptr, nullptr);
+  pa_stream_set_moved_callback(Pulse.stream, nullptr, nullptr);
+  pa_stream_disconnect(Pulse.stream);
+  pa_stream_unref(Pulse.stream);
+  Pulse.stream = nullptr;
+}
+
 // Drops the stream and the context; no callback of theirs comes afterwards.
 static void Drop() {
-  if (Pulse.stream) {
-    pa_stream_set_state_callback(Pulse.stream, nullptr, nullptr);
-    pa_stream_set_write_callback(Pulse.stream, nullptr, nullptr);
-    pa_stream_set_latency_update_callback(Pulse.stream, nullptr, nullptr);
-    pa_stream_set_underflow_callback(Pulse.stream, nullptr, nullptr);
-    pa_stream_set_moved_callback(Pulse.stream, nullptr, nullptr);
-    pa_stream_disconnect(Pulse.stream);
-    pa_stream_unref(Pulse.stream);
-    Pulse.stream = nullptr;
-  }
+  DropStream();
   if (Pulse.context) {
     pa_context_set_state_callback(Pulse.context, nullptr, nullptr);
     pa_context_disconnect(Pulse.context);
@@ -184,9 +201,8 @@ static bool ConnectStream() {
   pa_stream_set_moved_callback(Pulse.stream, Moved, nullptr);
   // A stream made again while the show plays starts at once.
   const int corked = Pulse.running ? 0 : PA_STREAM_START_CORKED;
-  const pa_stream_flags_t flags = pa_stream_flags_t(corked | PA_STREAM_INTERPOLATE_TIMING |
-                                                    PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY |
-                                                    PA_STREAM_NOT_MONOTONIC);
+  const pa_stream_flags_t flags =
+      pa_stream_flags_t(corked | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
   return pa_stream_connect_playback(Pulse.stream, nullptr, &attr, flags, nullptr, nullptr) >= 0;
 }
 
@@ -212,7 +228,7 @@ static void ContextState(pa_context* context, void*) {
   if (!Pulse.open || context != Pulse.context) return;
   const pa_context_state_t state = pa_context_get_state(context);
   if (state == PA_CONTEXT_READY && Pulse.lost && !Pulse.stream) {
-    if (!ConnectStream()) Pulse.stream = nullptr;  // the timer tries again
+    if (!ConnectStream()) DropStream();  // the timer tries again
   } else if (!PA_CONTEXT_IS_GOOD(state) && !Pulse.lost) {
     Lose();
   }
@@ -226,6 +242,8 @@ static void StreamState(pa_stream* stream, void*) {
     Pulse.lost = false;
     CancelTimer();
     std::fprintf(stderr, "velmora-trailer: the sound server answers again; the music plays on\n");
+    // Made corked while stopped, the stream plays if Run(true) came since.
+    Cork(!Pulse.running);
     if (Pulse.running) FillWritable();
   } else if (!PA_STREAM_IS_GOOD(state) && !Pulse.lost) {
     Lose();
@@ -282,6 +300,7 @@ static int Open(int rate, const AudioOutputCallbacks* callbacks, bool* clockPace
   Pulse.open = false;
   Pulse.lost = false;
   Pulse.deadlinePassed = false;
+  Pulse.measured = timeval();
   Pulse.loop = pa_threaded_mainloop_new();
   if (!Pulse.loop) return 3;
   if (pa_threaded_mainloop_start(Pulse.loop) < 0) {
@@ -309,8 +328,9 @@ static int Open(int rate, const AudioOutputCallbacks* callbacks, bool* clockPace
 static void Run(bool on) {
   pa_threaded_mainloop_lock(Pulse.loop);
   Pulse.running = on;
+  // A stream not READY yet is corked as `running` says when it is.
   if (Pulse.stream && pa_stream_get_state(Pulse.stream) == PA_STREAM_READY) {
-    if (pa_operation* op = pa_stream_cork(Pulse.stream, on ? 0 : 1, nullptr, nullptr)) pa_operation_unref(op);
+    Cork(!on);
     if (on) FillWritable();
   }
   pa_threaded_mainloop_unlock(Pulse.loop);

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 static const int kBufferFrames = 512;  // per callback: 11.6 ms at 44.1 kHz
 
@@ -63,26 +64,35 @@ static int Open(int rate, const AudioOutputCallbacks* callbacks, bool* clockPace
 
 static bool ServerMute = false;
 
-// SDL's drivers in its order but pulseaudio (its server did not answer us)
-// and disk (a file, not sound). Behind a mute server, ALSA too (its pulse
-// plugin waits 30 s on the same server), then dummy: the show goes on
-// silently rather than wait for a server that may never answer. With no
-// server at all, no output is an error the user is told about.
+// Drivers that play through a sound server, as the one that took libpulse's
+// connection and never answered may well be (SDL waits for ever on such a
+// server); a desktop's ALSA plays through it too, and waits 30 s.
+static bool ThroughServer(const char* name) {
+  for (const char* server : {"pulseaudio", "pipewire", "jack", "sndio", "alsa"})
+    if (!SDL_strcmp(name, server)) return true;
+  return false;
+}
+
+// SDL's drivers in its order but pulseaudio (libpulse asked its server
+// already, SDL_AUDIODRIVER=pulseaudio too) and disk (a file, not sound).
+// Behind a mute server, every driver through a server is passed over too,
+// then dummy: the show goes on silently rather than wait for a server that
+// may never answer. With no server at all, no output is an error the user
+// is told about. An open given up (audio_open.cpp) tries no more drivers.
 static int OpenFallback(int rate, const AudioOutputCallbacks* callbacks, bool* clockPaced) {
-  const char* asked = SDL_getenv("SDL_AUDIODRIVER");
-  if (asked && *asked) return Open(rate, callbacks, clockPaced);
   const int count = SDL_GetNumAudioDrivers();
   for (int pass = 0; pass < (ServerMute ? 2 : 1); ++pass) {
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count && !AudioOpenGivenUp(); ++i) {
       const char* name = SDL_GetAudioDriver(i);
       if (!name || (pass == 0) == !SDL_strcmp(name, "dummy") || !SDL_strcmp(name, "pulseaudio") ||
-          !SDL_strcmp(name, "disk") || (ServerMute && !SDL_strcmp(name, "alsa")))
+          !SDL_strcmp(name, "disk") || (ServerMute && ThroughServer(name)))
         continue;
       SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, name, SDL_HINT_OVERRIDE);
       const int code = Open(rate, callbacks, clockPaced);
       SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, nullptr, SDL_HINT_OVERRIDE);
       if (code == 0) {
-        if (*clockPaced) std::fprintf(stderr, "velmora-trailer: no sound output; the show goes on silently\n");
+        if (*clockPaced && !AudioOpenGivenUp())
+          std::fprintf(stderr, "velmora-trailer: no sound output; the show goes on silently\n");
         return 0;
       }
     }

@@ -11,6 +11,7 @@ static const double kWaitSeconds = 0.005;       // ... and further behind than t
 static const int64_t kSilentNanos = kNanosPerSecond;          // nothing heard this long: go on by the clock
 static const int64_t kFirstSoundNanos = 5 * kNanosPerSecond;  // ... before the first report (servers wake slowly)
 static const double kShiftStepMillis = 1.0;     // the clock moves when the time line is this far off
+static const double kSkipAgainSeconds = 0.1;    // returning sound further behind the show skips once more
 
 // Output frames in `nanos` (any sign, any size: no 64-bit product).
 static double FramesIn(const PositionEstimate& e, int64_t nanos) {
@@ -31,6 +32,12 @@ void EstimatePlay(PositionEstimate* e, int64_t nanos) {
   e->lastNanos = nanos;
 }
 
+static void AskSkip(PositionEstimate* e, double frame, int64_t now) {
+  ++e->skipSerial;
+  e->skipFrame = int64_t(frame);
+  e->skipNanos = now;
+}
+
 static void GoOnByTheClock(PositionEstimate* e, int64_t now, const HeardReport* report) {
   const bool firstSound = e->mode == PositionEstimate::kWaiting;
   e->mode = PositionEstimate::kFree;
@@ -39,9 +46,8 @@ static void GoOnByTheClock(PositionEstimate* e, int64_t now, const HeardReport* 
   e->baseNanos = now;
   std::fprintf(stderr, "velmora-trailer: no sound heard for %s; the show goes on by the clock\n",
                firstSound ? "five seconds" : "a second");
-  ++e->skipSerial;
-  e->skipFrame = int64_t(e->last);
-  e->skipNanos = now;
+  e->skippedAgain = false;
+  AskSkip(e, e->last, now);
 }
 
 // The line through (baseFrame, baseNanos) at `now`, following the reports.
@@ -83,7 +89,22 @@ static void StartFollowing(PositionEstimate* e, int64_t now, double truth) {
     e->baseFrame = truth;
     e->baseNanos = now;
   }
+  e->followed = truth;
   e->advancedNanos = now;
+}
+
+// The sound that skipped ahead moves again: follow it, or, once, when it
+// moves far behind the show (its stream stood still after the skip), ask it
+// to skip ahead again.
+static void Rejoin(PositionEstimate* e, int64_t now, double truth, uint32_t count) {
+  const double line = e->baseFrame + FramesIn(*e, now - e->baseNanos);
+  if (!e->skippedAgain && line - truth > kSkipAgainSeconds * e->rate) {
+    e->skippedAgain = true;
+    e->freeReports = count;
+    AskSkip(e, line, now);
+    return;
+  }
+  StartFollowing(e, now, truth);
 }
 
 double EstimateRead(PositionEstimate* e, int64_t now, const HeardReport* report) {
@@ -100,10 +121,10 @@ double EstimateRead(PositionEstimate* e, int64_t now, const HeardReport* report)
   }
 
   // Sound again after a free run, from the sound that skipped ahead to the
-  // show: take what is heard from here on, wherever it is.
-  if (e->mode == PositionEstimate::kFree && heard && report && report->count != e->freeReports &&
+  // show, and moving.
+  if (e->mode == PositionEstimate::kFree && report && report->moving && report->count != e->freeReports &&
       report->segment == e->skipSerial)
-    StartFollowing(e, now, truth);
+    Rejoin(e, now, truth, report->count);
   if (e->mode == PositionEstimate::kWaiting && heard && truth >= e->start) StartFollowing(e, now, truth);
 
   double value = e->last;
@@ -120,12 +141,12 @@ double EstimateRead(PositionEstimate* e, int64_t now, const HeardReport* report)
       value = Follow(e, now, truth, cap, &grewUntil);
       break;
   }
-  if (value > e->last) {
-    e->last = value;
-    e->advancedNanos = grewUntil;
-  } else if (e->mode == PositionEstimate::kFollowing && now - e->advancedNanos > kSilentNanos) {
-    GoOnByTheClock(e, now, report);
+  if (e->mode == PositionEstimate::kFollowing) {
+    if (value > e->followed) e->advancedNanos = grewUntil;
+    else if (now - e->advancedNanos > kSilentNanos) GoOnByTheClock(e, now, report);
+    e->followed = value;
   }
+  e->last = std::max(e->last, value);
   e->lastNanos = now;
 
   // Where the time line stands against one that started at play and ran on

@@ -16,9 +16,14 @@
 //     answer holds until it passes it.
 //   - Nothing heard for a second (five before the first report): the show
 //     goes on by the clock, and asks the sound to skip ahead to it.
-//   - The sound returns: once a report comes from the sound that skipped
-//     ahead, the estimate takes what is heard from there on, whatever the
-//     distance (the rejoin).
+//   - The sound returns: once the sound that skipped ahead moves (a report
+//     from it whose frame lies past the one before: a new stream may stand
+//     still for a second while its sink wakes), the estimate takes
+//     what is heard from there on (the rejoin). Sound that starts moving
+//     more than 0.1 s behind the show is asked once more to skip ahead,
+//     rather than hold the picture until it catches up.
+//   - Silence is sound that stands still: an answer held while the sound
+//     catches up with it is not.
 //   - The clock's shift is the time line's distance from a line started at
 //     play, moved in steps of at least a millisecond: a healthy run never
 //     moves it; a hold, jump, free run, rejoin or a steady drift between the
@@ -36,6 +41,7 @@ struct HeardReport {
   int64_t nanos = 0;
   int64_t capFrame = 0;   // nothing beyond is heard before the next report
   uint32_t segment = 0;   // the skip whose sound `frame` belongs to; 0: before any
+  bool moving = false;    // `frame` lies past the output's report before it, in the same segment
 };
 
 struct PositionEstimate {
@@ -50,8 +56,10 @@ struct PositionEstimate {
   int64_t baseNanos = 0;
   double last = 0;              // stream frame last answered
   int64_t lastNanos = 0;
-  int64_t advancedNanos = 0;    // when the answer last grew
-  uint32_t freeReports = 0;     // reports seen when the free run began
+  int64_t advancedNanos = 0;    // when the followed line last grew
+  uint32_t freeReports = 0;     // reports seen when the free run began or last asked a skip
+  bool skippedAgain = false;    // this free run asked the returning sound to skip once more
+  double followed = 0;          // the followed line's last value
   // The skip asked of the audio thread: serial (0: none yet), and the stream
   // frame the show was at at that moment.
   uint32_t skipSerial = 0;

@@ -2,10 +2,12 @@
 // moments the offline tool renders.
 #include "app/clock.h"
 #include "app/time_sources.h"
+#include "platform/position_estimate.h"
 #include "tools/shared_kit/show_seam.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -80,12 +82,17 @@ static bool ReadFakeNanos(int64_t* value) {
 }
 static double ReadFakeShift() { return FakeShift; }
 
-TEST(Clock, MovesWithTheSoundtracksTimeLineAndHoldsRatherThanGoBack) {
+// A nanosecond counter at FakeNanos, the soundtrack's shift from `shift`.
+static void UseFakeCounter(double (*shift)()) {
   ShowTimeSources sources = RealTimeSources();
   sources.counterFrequency = NanosecondFrequency;
   sources.counter = ReadFakeNanos;
-  sources.clockShift = ReadFakeShift;
+  sources.clockShift = shift;
   SetTimeSources(&sources);
+}
+
+TEST(Clock, MovesWithTheSoundtracksTimeLineAndHoldsRatherThanGoBack) {
+  UseFakeCounter(ReadFakeShift);
   FakeShift = -1200.0;  // the music was first heard 1.2 s after play
   FakeNanos = 0;
   TimerInit();
@@ -98,6 +105,42 @@ TEST(Clock, MovesWithTheSoundtracksTimeLineAndHoldsRatherThanGoBack) {
   EXPECT_FLOAT_EQ(TimerGetTime(), 2310.0f);
   FakeNanos = 1800000000;
   EXPECT_FLOAT_EQ(TimerGetTime(), 2610.0f);
+  SetTimeSources(nullptr);
+}
+
+// The real estimate behind the clock's shift, fed by a simulated server that
+// reports every 10 ms; the show reads once a frame, every 16.7 ms.
+static PositionEstimate Estimate;
+static double ReadEstimateShift() { return EstimateClockShift(Estimate); }
+
+TEST(Clock, NeverGoesBackWhenTheSoundHoldsJustBeforeARead) {
+  UseFakeCounter(ReadEstimateShift);
+  const int rate = 44100;
+  const int64_t frameNanos = 16666667;
+  // Held from every offset within a millisecond before a read, one at a time.
+  for (int64_t early = 50000; early < 1000000; early += 150000) {
+    EstimateReset(&Estimate, rate, 0);
+    EstimatePlay(&Estimate, 0);
+    FakeNanos = 0;
+    TimerInit();
+    const int64_t holdAt = 60 * frameNanos - early;  // the server stops taking sound here
+    const double holdFrame = double(holdAt) * rate / 1e9;
+    HeardReport report;
+    float previous = 0;
+    for (int64_t at = 0, nextReport = 0; at < 1500000000; at += frameNanos) {
+      for (; nextReport <= at; nextReport += 10000000) {
+        report.count += 1;
+        report.frame = int64_t(std::min(double(nextReport) * rate / 1e9, holdFrame));
+        report.nanos = nextReport;
+        report.capFrame = nextReport < holdAt ? report.frame + rate / 20 : int64_t(holdFrame);
+      }
+      EstimateRead(&Estimate, at, &report);
+      FakeNanos = at;
+      const float clock = TimerGetTime();
+      ASSERT_GE(clock, previous) << "held " << early << " ns before a read, at " << at / 1000000 << " ms";
+      previous = clock;
+    }
+  }
   SetTimeSources(nullptr);
 }
 

@@ -24,8 +24,10 @@ class SimulatedServer : public ::testing::Test {
   // Frames in `nanos` at the nominal rate.
   static double Frames(int64_t nanos) { return double(nanos) * kRate / 1e9; }
   // A report at `at` (ns after play) of `frame` heard then, `ahead` frames
-  // handed over beyond it.
+  // handed over beyond it, from the sound of skip `segment_`.
   void Report(int64_t at, double frame, double ahead = 0.05 * kRate) {
+    report_.moving = report_.count > 0 && segment_ == report_.segment && int64_t(frame) > report_.frame;
+    report_.segment = segment_;
     report_.count += 1;
     report_.frame = int64_t(frame);
     report_.nanos = kEpoch + at;
@@ -58,6 +60,7 @@ class SimulatedServer : public ::testing::Test {
 
   PositionEstimate estimate_;
   HeardReport report_;
+  uint32_t segment_ = 0;
   double clock_ = 0;
 };
 
@@ -119,7 +122,7 @@ TEST_F(SimulatedServer, AfterALongStallTheShowGoesOnThenFollowsTheSoundThatSkipp
     Read(at);
   }
   auto skipped = [line](int64_t at) { return line + Frames(at - 29 * kMs); };
-  report_.segment = 1;
+  segment_ = 1;
   // Together again (the position holds 29 ms), and then for good.
   Run(4540 * kMs, 9000 * kMs, skipped, 0.002 * kRate, 100 * kMs);
 }
@@ -138,4 +141,38 @@ TEST_F(SimulatedServer, AServerThatNeverAnswersMeansTheClockFromFiveSeconds) {
   EXPECT_NE(testing::internal::GetCapturedStderr().find("five seconds"), std::string::npos);
   EXPECT_NEAR(Read(7001 * kMs), Frames(2000 * kMs), 1.0);
   EXPECT_EQ(estimate_.skipSerial, 1u);
+}
+
+TEST_F(SimulatedServer, ReturningSoundIsHeardOnlyOnceItMovesAndNeverHoldsThePictureLong) {
+  auto steady = [](int64_t at) { return Frames(at); };
+  Run(0, 2000 * kMs, steady, 0.002 * kRate);
+  testing::internal::CaptureStderr();
+  for (int64_t at = 2000 * kMs; at < 3500 * kMs; at += kMs) Read(at);  // the server is gone
+  ASSERT_EQ(estimate_.skipSerial, 1u);
+  auto line = [this](int64_t at) { return double(estimate_.skipFrame) + Frames(kEpoch + at - estimate_.skipNanos); };
+  // A new server takes the skipped-ahead sound, and its sink stands still
+  // for 1.2 s: the show goes on by the clock meanwhile.
+  const double waiting = line(3500 * kMs);
+  segment_ = 1;
+  double previous = Read(3500 * kMs);
+  for (int64_t at = 3500 * kMs; at < 4700 * kMs; at += kMs) {
+    if ((at / kMs) % 10 == 0) Report(at, waiting);
+    const double position = Read(at);
+    ASSERT_GE(position, previous) << at / kMs;
+    ASSERT_NEAR(position, line(at), 1.0) << at / kMs;
+    previous = position;
+  }
+  // Then it plays, 1.2 s behind the show: it is asked to skip ahead once
+  // more, and the show follows that sound, heard 20 ms later than planned.
+  for (int64_t at = 4700 * kMs; at < 4800 * kMs && estimate_.skipSerial == 1; at += 10 * kMs) {
+    Report(at, waiting + Frames(at - 4700 * kMs));
+    ASSERT_NEAR(Read(at), line(at), 1.0) << at / kMs;
+  }
+  ASSERT_EQ(estimate_.skipSerial, 2u);
+  const double planned = double(estimate_.skipFrame) - Frames(estimate_.skipNanos - kEpoch);
+  segment_ = 2;
+  Run(4800 * kMs, 8000 * kMs, [planned](int64_t at) { return planned + Frames(at - 20 * kMs); }, 0.002 * kRate,
+      100 * kMs);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said.find("goes on by the clock"), said.rfind("goes on by the clock")) << said;
 }

@@ -1,4 +1,4 @@
-// velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS]
+// velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS] [--also-record COMMAND]
 //
 // Plays the soundtrack through the show's audio layer and measures, for every
 // mark it passes, when the mark was heard against when the position the show
@@ -13,12 +13,20 @@
 // NAME: "pulse" (libpulse), "sdl" (SDL's choice of driver) or an SDL driver
 // ("pulseaudio", "alsa", "dummy", ...); by default the show's own choice.
 //
+// COMMAND: a second recorder (pw-record, parec) writing raw 16-bit stereo at
+// 44.1 kHz to its standard output, timed by when its sound arrived
+// (tools/shared_kit/audio_arrivals.h); the figures from it follow, marked
+// "arrivals". Sound arrives after it is heard (give or take a sink's render
+// block), so they can only show the position earlier than it is: one they
+// find late ("late worst") is at least about that late, whatever the server
+// reports. They agree when within twice AGREE.
+//
 // Faults: whoever breaks the sound (tests/e2e/audio_faults.sh) sends SIGUSR1
 // when the fault is over and the sound could come back. From that moment on,
 // every tenth of a second, what is heard is compared with the position and
 // the clock, and an "after fault:" line says when all three agreed again
-// within 5 ms (--agree MS) for good (the rejoin) and how far apart they were
-// after it.
+// within 5 ms (--agree MS) for good (the rejoin), how far apart they were
+// after it, and how many samples agreed.
 #include "tools/installed_tool/commands.h"
 
 #include "app/arguments.h"
@@ -28,6 +36,7 @@
 #include "platform/bass.h"
 #include "platform/win_files.h"
 #include "show/score.h"
+#include "tools/shared_kit/audio_arrivals.h"
 #include "tools/shared_kit/audio_kit.h"
 #include "tools/shared_kit/audio_loopback.h"
 
@@ -85,23 +94,80 @@ static bool Crossing(const std::vector<Read>& reads, uint32_t bytes, double* nan
   return false;
 }
 
+// Where in `heard` to look for what was heard at `nanos`: on the dummy and
+// disk drivers, whose frames taken are indexed by output frame, the pull then.
+static int64_t HeardNear(const TimedSound& heard, double nanos, bool silentDriver) {
+  int64_t near = int64_t(heard.FrameAt(nanos));
+  if (silentDriver)
+    for (const TimedSound::Anchor& pull : heard.anchors)
+      if (double(pull.nanos) <= nanos) near = pull.frame;
+  return near;
+}
+
+struct MarkFigures {
+  double sum = 0, worst = 0, worstClock = 0, delaySum = 0;  // ms, but delaySum: ns
+  double low = 1e9, high = -1e9;                            // the offsets' range, ms
+  int found = 0;
+};
+
+// Each mark: its stretch of the soundtrack found in `heard` near where the
+// position says it was; `print` says each.
+static MarkFigures MeasureMarks(const std::vector<Read>& reads, const TimedSound& heard,
+                                const std::vector<int16_t>& reference, uint32_t startBytes, int64_t playNanos,
+                                bool silentDriver, bool print) {
+  MarkFigures figures;
+  const int64_t before = kRate / 40, count = kRate / 10, span = kRate * 3 / 10;  // 25 ms, 100 ms, 300 ms
+  for (const ScoreMark& scoreMark : kScoreMarks) {
+    const uint32_t mark = scoreMark.bytes;
+    double crossNanos = 0, clock = 0;
+    if (mark < startBytes || !Crossing(reads, mark, &crossNanos, &clock)) continue;
+    const int64_t markFrame = int64_t(mark) * kRate / kStreamBytesPerSecond;
+    const int64_t near = HeardNear(heard, crossNanos, silentDriver) - before;
+    const int64_t at = FindSound(reference, markFrame - before, count, heard.stereo, near, span);
+    if (at < 0) {
+      if (print) std::printf("mark %8u at %7.3f s: not found in what was heard\n", mark, mark / kBytesPerSecond);
+      continue;
+    }
+    const double heardNanos = heard.NanosAt(double(at + before));
+    const double offset = (crossNanos - heardNanos) / 1e6;
+    const double clockError = clock - mark / kStreamBytesPerMilli;
+    if (print)
+      std::printf("mark %8u at %7.3f s: offset %+7.2f ms, clock %+7.2f ms\n", mark, mark / kBytesPerSecond, offset,
+                  clockError);
+    figures.sum += std::fabs(offset);
+    figures.worst = std::max(figures.worst, std::fabs(offset));
+    figures.low = std::min(figures.low, offset);
+    figures.high = std::max(figures.high, offset);
+    figures.worstClock = std::max(figures.worstClock, std::fabs(clockError));
+    figures.delaySum += heardNanos - (double(mark - startBytes) / kBytesPerSecond) * 1e9 - double(playNanos);
+    ++figures.found;
+  }
+  return figures;
+}
+
 struct AfterFault {
+  bool lateOnly = false;     // judged by arrivals: only how late the position is
   double rejoin = -1;        // ms from the end of the fault until all agree for good; < 0: never
-  double worstOffset = 0;    // ms, after the rejoin
-  double worstClock = 0;
+  int64_t rejoinNanos = 0;
   int samples = 0, good = 0;
-  int lost = 0;              // samples after the rejoin whose sound was not found
+  // From the rejoin on (for arrivals, the server-timed recording's rejoin):
+  double worstOffset = 0;    // ms (lateOnly: the latest, signed)
+  double worstClock = 0;
+  int judged = 0, agreeing = 0;  // samples whose sound was found, and of those the ones that agree
+  int lost = 0;              // samples whose sound was not found
 };
 
 // Every 100 ms from `over` on: what is heard at the position's moment, and
 // the clock against the position. A sample agrees when its sound is found
-// within `agreeMs` and the clock is within as much; the rejoin is the first from
-// which a second of samples agree, and the worst figures are those of every
-// sample from there on.
+// within `agreeMs` (`lateOnly`, for a recording timed by arrivals: no more
+// than that late) and the clock is within as much; the rejoin is the first
+// from which a second of samples agree. The figures after it are those of
+// every sample from `judgeFrom` on (0: the rejoin).
 static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedSound& heard,
                                     const std::vector<int16_t>& reference, int64_t over, bool silentDriver,
-                                    double agreeMs) {
+                                    double agreeMs, bool lateOnly, int64_t judgeFrom) {
   AfterFault result;
+  result.lateOnly = lateOnly;
   const int64_t before = kRate / 40, count = kRate / 10, span = kRate * 3 / 50;  // 25 ms, 100 ms, 60 ms
   struct Sample {
     int64_t nanos;
@@ -116,13 +182,14 @@ static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedS
     if (read.clock < 0) continue;
     const int64_t frame = int64_t(read.position) * kRate / kStreamBytesPerSecond;
     if (frame + count >= int64_t(reference.size() / 2)) break;
-    int64_t near = int64_t(heard.FrameAt(double(read.nanos))) - before;
-    if (silentDriver)
-      for (const TimedSound::Anchor& pull : heard.anchors)
-        if (pull.nanos <= read.nanos) near = pull.frame - before;
+    const int64_t near = HeardNear(heard, double(read.nanos), silentDriver) - before;
     if (near + count + span >= heard.Frames()) break;  // the recording ended
-    Sample sample = {read.nanos, false, 0, double(read.clock) - read.position / kStreamBytesPerMilli};
-    const int64_t found = FindSound(reference, frame - before, count, heard.stereo, near, span);
+    // Timed by the sample, not by its read, which may precede the fault's
+    // end by a fraction of a millisecond.
+    Sample sample = {at, false, 0, double(read.clock) - read.position / kStreamBytesPerMilli};
+    // A stretch that matches less well is garbled (the output ran dry, the
+    // recorder lost sound): it says nothing of when it was heard.
+    const int64_t found = FindSound(reference, frame - before, count, heard.stereo, near, span, 0.9);
     if (found >= 0) {
       sample.found = true;
       sample.offset = (double(read.nanos) - heard.NanosAt(double(found + before))) / 1e6;
@@ -130,8 +197,9 @@ static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedS
     samples.push_back(sample);
   }
   result.samples = int(samples.size());
-  auto agrees = [&samples, agreeMs](size_t k) {
-    return samples[k].found && std::fabs(samples[k].offset) <= agreeMs && std::fabs(samples[k].clock) <= agreeMs;
+  auto agrees = [&samples, agreeMs, lateOnly](size_t k) {
+    const double off = lateOnly ? samples[k].offset : std::fabs(samples[k].offset);
+    return samples[k].found && off <= agreeMs && std::fabs(samples[k].clock) <= agreeMs;
   };
   size_t rejoined = samples.size();
   for (size_t k = 0; k < samples.size(); ++k) {
@@ -142,21 +210,45 @@ static AfterFault MeasureAfterFault(const std::vector<Read>& reads, const TimedS
     for (size_t j = k; j < samples.size() && j <= k + 10 && settled; ++j) settled = agrees(j);
     if (settled && rejoined == samples.size()) rejoined = k;
   }
-  if (rejoined == samples.size()) return result;
-  result.rejoin = double(samples[rejoined].nanos - over) / 1e6;
-  // Sound not found after the rejoin (garbled where the output ran dry) is
-  // counted apart.
-  for (size_t k = rejoined; k < samples.size(); ++k) {
-    if (samples[k].found) result.worstOffset = std::max(result.worstOffset, std::fabs(samples[k].offset));
-    else ++result.lost;
-    result.worstClock = std::max(result.worstClock, std::fabs(samples[k].clock));
+  if (rejoined < samples.size()) {
+    result.rejoinNanos = samples[rejoined].nanos;
+    result.rejoin = double(result.rejoinNanos - over) / 1e6;
   }
+  const int64_t from = judgeFrom ? judgeFrom : result.rejoinNanos;
+  if (!from) return result;
+  result.worstOffset = lateOnly ? -1e9 : 0;
+  for (const Sample& sample : samples) {
+    if (sample.nanos < from) continue;
+    result.worstClock = std::max(result.worstClock, std::fabs(sample.clock));
+    if (!sample.found) {
+      ++result.lost;
+      continue;
+    }
+    ++result.judged;
+    result.worstOffset = std::max(result.worstOffset, lateOnly ? sample.offset : std::fabs(sample.offset));
+  }
+  for (size_t k = 0; k < samples.size(); ++k)
+    if (samples[k].nanos >= from && agrees(k)) ++result.agreeing;
   return result;
+}
+
+static void PrintAfterFault(const char* label, const AfterFault& after, double agreeMs, DWORD underruns) {
+  if (after.rejoin < 0)
+    std::printf("%s: rejoin never (%d of %d samples within %g ms)", label, after.good, after.samples, agreeMs);
+  else
+    std::printf("%s: rejoin %.0f ms", label, after.rejoin);
+  if (after.judged)
+    std::printf(", %s worst %.2f ms, clock worst %.2f ms, agree %d of %d", after.lateOnly ? "late" : "offset",
+                after.worstOffset, after.worstClock, after.agreeing, after.judged);
+  std::printf(", underruns %u", underruns);
+  if (after.lost) std::printf(" (%d samples not found)", after.lost);
+  std::printf("\n");
 }
 
 int CmdSync(int argc, char** argv) {
   double seconds = 135.0, start = 0.0, agreeMs = 5.0;
   const char* driver = nullptr;
+  const char* alsoRecord = nullptr;
   for (int i = 0; i < argc; ++i) {
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     bool ok = value != nullptr;
@@ -164,11 +256,12 @@ int CmdSync(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--driver")) driver = value;
     else if (!std::strcmp(argv[i], "--start")) ok = ok && ParseNumber(value, 0.0, 1000.0, &start);
     else if (!std::strcmp(argv[i], "--agree")) ok = ok && ParseNumber(value, 0.0, 10000.0, &agreeMs);
+    else if (!std::strcmp(argv[i], "--also-record")) alsoRecord = value;
     else ok = false;
     ++i;
     if (!ok) {
-      std::fprintf(stderr,
-                   "usage: velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS]\n");
+      std::fprintf(stderr, "usage: velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS] "
+                           "[--also-record COMMAND]\n");
       return 2;
     }
   }
@@ -220,6 +313,10 @@ int CmdSync(int argc, char** argv) {
     std::fprintf(stderr, "sync: no sound server answers to record from (try --driver dummy)\n");
     return 1;
   }
+  if (alsoRecord && !ArrivalsStart(alsoRecord, kRate)) {
+    std::fprintf(stderr, "sync: cannot start %s\n", alsoRecord);
+    return 1;
+  }
 
   // Play, and read the position every millisecond; start the demo clock as
   // the show does, when the first frame is heard.
@@ -251,16 +348,23 @@ int CmdSync(int argc, char** argv) {
     std::fprintf(stderr, "sync: the recording failed\n");
     return 1;
   }
+  TimedSound arrived;
+  if (alsoRecord && !ArrivalsStop(&arrived)) {
+    std::fprintf(stderr, "sync: %s recorded nothing\n", alsoRecord);
+    return 1;
+  }
   const DWORD underruns = BASS_GetUnderruns();
   BASS_Free();
 
   // Steps between reads a millisecond apart, in ms of sound, once the
   // position moves (its first step, from where playback starts to what is
-  // heard by then, is taken while the show still waits on its loading screen).
-  int backward = 0;
+  // heard by then, is taken while the show still waits on its loading screen);
+  // and the clock's steps back.
+  int backward = 0, clockBackward = 0;
   double largest = 0;
   uint32_t largestAt = startBytes;
   for (size_t i = 1; i < reads.size(); ++i) {
+    if (reads[i].clock < reads[i - 1].clock) ++clockBackward;
     if (reads[i].position < reads[i - 1].position) ++backward;
     else if (reads[i].nanos - reads[i - 1].nanos <= 1500000 && reads[i - 1].position != startBytes &&
              double(reads[i].position - reads[i - 1].position) / kStreamBytesPerMilli > largest) {
@@ -269,58 +373,30 @@ int CmdSync(int argc, char** argv) {
     }
   }
 
-  // Each mark: find its stretch of the soundtrack in what was heard, near
-  // where the position says it was.
-  const int64_t before = kRate / 40, count = kRate / 10, span = kRate * 3 / 10;  // 25 ms, 100 ms, 300 ms
-  double sum = 0, worst = 0, worstClock = 0, delaySum = 0;
-  int found = 0;
-  for (const ScoreMark& scoreMark : kScoreMarks) {
-    const uint32_t mark = scoreMark.bytes;
-    double crossNanos = 0, clock = 0;
-    if (mark < startBytes || !Crossing(reads, mark, &crossNanos, &clock)) continue;
-    const int64_t markFrame = int64_t(mark) * kRate / kStreamBytesPerSecond;
-    int64_t near = int64_t(heard.FrameAt(crossNanos)) - before;
-    if (silentDriver) {
-      // Frames taken are indexed by output frame; find the pull at the crossing.
-      for (const TimedSound::Anchor& pull : heard.anchors)
-        if (double(pull.nanos) <= crossNanos) near = pull.frame - before;
-    }
-    const int64_t at = FindSound(reference, markFrame - before, count, heard.stereo, near, span);
-    if (at < 0) {
-      std::printf("mark %8u at %7.3f s: not found in what was heard\n", mark, mark / kBytesPerSecond);
-      continue;
-    }
-    const double heardNanos = heard.NanosAt(double(at + before));
-    const double offset = (crossNanos - heardNanos) / 1e6;
-    const double clockError = clock - mark / kStreamBytesPerMilli;
-    std::printf("mark %8u at %7.3f s: offset %+7.2f ms, clock %+7.2f ms\n", mark, mark / kBytesPerSecond, offset,
-                clockError);
-    sum += std::fabs(offset);
-    worst = std::max(worst, std::fabs(offset));
-    worstClock = std::max(worstClock, std::fabs(clockError));
-    delaySum += heardNanos - (double(mark - startBytes) / kBytesPerSecond) * 1e9 - double(playNanos);
-    ++found;
-  }
-  if (!found) {
+  const MarkFigures marks = MeasureMarks(reads, heard, reference, startBytes, playNanos, silentDriver, true);
+  if (!marks.found) {
     std::fprintf(stderr, "sync: no mark was heard\n");
     return 1;
   }
-  std::printf("clock: worst %.2f ms from the position over %d marks; largest step at %.3f s\n", worstClock, found,
-              largestAt / kBytesPerSecond);
+  std::printf("clock: worst %.2f ms from the position over %d marks; largest step at %.3f s; backward steps %d\n",
+              marks.worstClock, marks.found, largestAt / kBytesPerSecond, clockBackward);
   std::printf("sync: offset mean %.2f ms, worst %.2f ms, start delay %.1f ms, backward steps %d, largest step %.2f ms, "
               "underruns %u\n",
-              sum / found, worst, delaySum / found / 1e6, backward, largest, underruns);
+              marks.sum / marks.found, marks.worst, marks.delaySum / marks.found / 1e6, backward, largest, underruns);
+  const MarkFigures byArrival =
+      alsoRecord ? MeasureMarks(reads, arrived, reference, startBytes, playNanos, false, false) : MarkFigures();
+  if (byArrival.found)
+    std::printf("arrivals: offset %+.2f to %+.2f ms over %d marks\n", byArrival.low, byArrival.high, byArrival.found);
   if (const int64_t over = FaultOverNanos.load()) {
-    AfterFault after = MeasureAfterFault(reads, heard, reference, over, silentDriver, agreeMs);
-    if (after.rejoin < 0)
-      std::printf("after fault: rejoin never (%d of %d samples within %g ms), underruns %u\n", after.good,
-                  after.samples, agreeMs, underruns);
-    else
-      std::printf("after fault: rejoin %.0f ms, offset worst %.2f ms, clock worst %.2f ms, underruns %u%s\n",
-                  after.rejoin, after.worstOffset, after.worstClock, underruns,
-                  after.lost ? (" (" + std::to_string(after.lost) + " of " + std::to_string(after.samples) +
-                                " samples not found)").c_str()
-                             : "");
+    const AfterFault after = MeasureAfterFault(reads, heard, reference, over, silentDriver, agreeMs, false, 0);
+    PrintAfterFault("after fault", after, agreeMs, underruns);
+    // Judged from the moment the server-timed recording says all agree again,
+    // with twice the room: a sink that renders in blocks hands its monitor a
+    // block's end before it plays it, a few milliseconds on a fresh server.
+    if (alsoRecord)
+      PrintAfterFault("after fault (arrivals)",
+                      MeasureAfterFault(reads, arrived, reference, over, false, 2 * agreeMs, true, after.rejoinNanos),
+                      2 * agreeMs, underruns);
   }
   return 0;
 }

@@ -12,7 +12,7 @@ static const char kUsage[] =
     "       velmora-trailer-tool sheet OUT.png\n"
     "       velmora-trailer-tool bench [--frames N] [--csv]\n"
     "       velmora-trailer-tool video OUT.mp4 [--fps N] [--size WxH] [--from S] [--to S] [--msaa N]\n"
-    "       velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS]\n";
+    "       velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS] [--also-record COMMAND]\n";
 
 int main(int argc, char** argv) {
   static const struct {

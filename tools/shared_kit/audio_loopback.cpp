@@ -8,12 +8,16 @@
 #include <cmath>
 #include <cstring>
 
+static double Pace(const TimedSound::Anchor& anchor, int rate) {
+  return anchor.nanosPerFrame > 0 ? anchor.nanosPerFrame : 1e9 / rate;
+}
+
 double TimedSound::NanosAt(double frame) const {
   if (anchors.empty() || rate <= 0) return 0.0;
   auto after = std::upper_bound(anchors.begin(), anchors.end(), frame,
                                 [](double f, const Anchor& anchor) { return f < double(anchor.frame); });
   const Anchor& anchor = after == anchors.begin() ? anchors.front() : *(after - 1);
-  return double(anchor.nanos) + (frame - double(anchor.frame)) * 1e9 / rate;
+  return double(anchor.nanos) + (frame - double(anchor.frame)) * Pace(anchor, rate);
 }
 
 double TimedSound::FrameAt(double nanos) const {
@@ -21,15 +25,15 @@ double TimedSound::FrameAt(double nanos) const {
   auto after = std::upper_bound(anchors.begin(), anchors.end(), nanos,
                                 [](double t, const Anchor& anchor) { return t < double(anchor.nanos); });
   const Anchor& anchor = after == anchors.begin() ? anchors.front() : *(after - 1);
-  const double frame = double(anchor.frame) + (nanos - double(anchor.nanos)) * rate / 1e9;
+  const double frame = double(anchor.frame) + (nanos - double(anchor.nanos)) / Pace(anchor, rate);
   // While the sound held, the frame stays where it held.
   return after == anchors.end() || after == anchors.begin() ? frame : std::min(frame, double(after->frame));
 }
 
-// Anchors along the line through reports [first, end): at the run's first
-// frame and every second after it, up to `until`.
-static void AnchorRun(const std::vector<TimedSound::Anchor>& reports, size_t first, size_t end, int rate,
-                      int64_t until, std::vector<TimedSound::Anchor>* anchors) {
+// An anchor at the first of reports [first, end), on their least-squares
+// line and at its pace.
+static TimedSound::Anchor AnchorOnLine(const std::vector<TimedSound::Anchor>& reports, size_t first, size_t end,
+                                       int rate) {
   const TimedSound::Anchor& origin = reports[first];
   double slope = 1e9 / rate;  // nanos per frame
   double sx = 0, sy = 0, sxx = 0, sxy = 0;
@@ -38,17 +42,48 @@ static void AnchorRun(const std::vector<TimedSound::Anchor>& reports, size_t fir
     const double x = double(reports[i].frame - origin.frame), y = double(reports[i].nanos - origin.nanos);
     sx += x, sy += y, sxx += x * x, sxy += x * y;
   }
-  // Shorter runs keep the nominal rate: a few reports would tilt the line.
+  // Less than half a second keeps the nominal rate: a few reports would tilt
+  // the line.
   const double denominator = n * sxx - sx * sx;
-  if (reports[end - 1].frame - origin.frame >= rate && denominator > 0) slope = (n * sxy - sx * sy) / denominator;
-  const double meanX = sx / n, meanY = sy / n;
-  for (int64_t frame = origin.frame; frame == origin.frame || frame < until; frame += rate)
-    anchors->push_back(
-        {frame, origin.nanos + int64_t(std::llround(meanY + slope * (double(frame - origin.frame) - meanX)))});
+  if (reports[end - 1].frame - origin.frame >= rate / 2 && denominator > 0) slope = (n * sxy - sx * sy) / denominator;
+  return {origin.frame, origin.nanos + int64_t(std::llround(sy / n - slope * sx / n)), slope};
 }
 
-std::vector<TimedSound::Anchor> AnchorsFromReports(const std::vector<TimedSound::Anchor>& reports, int rate,
-                                                   int64_t frames) {
+// Anchors for reports [first, end) of one run, a line for each second: a
+// sink's rate against the monotonic clock wanders, and one line through a
+// whole run shows that as drift.
+static void AnchorOnLines(const std::vector<TimedSound::Anchor>& reports, size_t first, size_t end, int rate,
+                          std::vector<TimedSound::Anchor>* anchors) {
+  for (size_t from = first, to = first; from < end; from = to) {
+    while (to < end && reports[to].frame - reports[from].frame < rate) ++to;
+    anchors->push_back(AnchorOnLine(reports, from, to, rate));
+  }
+}
+
+// Anchors for arrivals [first, end) of one run, one at each: the latest
+// moment its frame can have been heard. It came no later than it arrived,
+// nor later than a frame after it arrived less the time the sink takes to
+// play what lies between (a recorder whose delay grows says nothing of the
+// frames before).
+static void AnchorBeforeArrivals(const std::vector<TimedSound::Anchor>& arrivals, size_t first, size_t end, int rate,
+                                 std::vector<TimedSound::Anchor>* anchors) {
+  const size_t base = anchors->size();
+  anchors->resize(base + (end - first));
+  double bound = 0;
+  for (size_t i = end; i-- > first;) {
+    const double arrived = double(arrivals[i].nanos);
+    bound = i + 1 == end ? arrived
+                         : std::min(arrived, bound - double(arrivals[i + 1].frame - arrivals[i].frame) * 1e9 / rate);
+    (*anchors)[base + (i - first)] = {arrivals[i].frame, int64_t(std::llround(bound))};
+  }
+}
+
+// Reports cut into runs wherever one lands more than `toleranceNanos` off
+// the nominal rate from the report a tenth of a second before it (a stall, or
+// a sink that plays a missed stretch at once), each run anchored by `anchor`.
+template <typename AnchorRun>
+static std::vector<TimedSound::Anchor> AnchorsByRuns(const std::vector<TimedSound::Anchor>& reports, int rate,
+                                                     double toleranceNanos, AnchorRun anchor) {
   std::vector<TimedSound::Anchor> anchors;
   if (rate <= 0) return anchors;
   const double nanosPerFrame = 1e9 / rate;
@@ -59,12 +94,21 @@ std::vector<TimedSound::Anchor> AnchorsFromReports(const std::vector<TimedSound:
       // shows however often it is reported, and a sink's drift does not.
       while (reference + 1 < i && reports[i].frame - reports[reference + 1].frame >= rate / 10) ++reference;
       const double expected = nanosPerFrame * double(reports[i].frame - reports[reference].frame);
-      if (std::fabs(double(reports[i].nanos - reports[reference].nanos) - expected) <= 500000) continue;
+      if (std::fabs(double(reports[i].nanos - reports[reference].nanos) - expected) <= toleranceNanos) continue;
     }
-    AnchorRun(reports, first, i, rate, i < reports.size() ? reports[i].frame : frames + 1, &anchors);
+    anchor(reports, first, i, rate, &anchors);
     first = reference = i;
   }
   return anchors;
+}
+
+std::vector<TimedSound::Anchor> AnchorsFromReports(const std::vector<TimedSound::Anchor>& reports, int rate) {
+  return AnchorsByRuns(reports, rate, 500000, AnchorOnLines);
+}
+
+std::vector<TimedSound::Anchor> AnchorsFromArrivals(const std::vector<TimedSound::Anchor>& arrivals, int rate) {
+  // A busy machine delays reads by milliseconds; only a stall or a burst is cut.
+  return AnchorsByRuns(arrivals, rate, 5000000, AnchorBeforeArrivals);
 }
 
 // ---------------------------------------------------------------------------
@@ -80,11 +124,28 @@ static struct {
   int64_t streamBase = 0;        // frames recorded before the current stream began
   bool recording = false;        // past LoopbackStart: a lost server is asked again
   pa_time_event* retry = nullptr;
+  timeval measured = {};         // the server's moment of the timing last reported
 } Rec;
 
 static void Signal(void*) { pa_threaded_mainloop_signal(Rec.loop, 0); }
 static void ContextState(pa_context* context, void*);
 static void StreamState(pa_stream* stream, void*);
+
+// Each new measurement of the server's, as it is (libpulse's smoothed time
+// re-converges slowly after a stall): the frame the sink was playing at the
+// server's moment of measuring. The monitor holds what the sink has
+// rendered: the source's latency ahead of what reached our queue, the sink's
+// latency ahead of what is heard.
+static void Report(pa_stream* stream) {
+  const pa_timing_info* timing = pa_stream_get_timing_info(stream);
+  if (!timing || timing->write_index_corrupt) return;
+  if (timing->timestamp.tv_sec == Rec.measured.tv_sec && timing->timestamp.tv_usec == Rec.measured.tv_usec) return;
+  Rec.measured = timing->timestamp;
+  const double usec = double(timing->source_usec) - double(timing->sink_usec);
+  const int64_t frame = Rec.streamBase + timing->write_index / 4 + int64_t(std::llround(usec * Rec.rate / 1e6));
+  const int64_t measured = int64_t(Rec.measured.tv_sec) * 1000000000 + int64_t(Rec.measured.tv_usec) * 1000;
+  Rec.reports.push_back({frame, AudioMonotonicFromRealtime(measured)});
+}
 
 static void Read(pa_stream* stream, size_t, void*) {
   while (pa_stream_readable_size(stream) > 0) {
@@ -100,13 +161,7 @@ static void Read(pa_stream* stream, size_t, void*) {
     }
     pa_stream_drop(stream);
   }
-  // A report read across a preemption would say the wrong moment.
-  pa_usec_t usec = 0;
-  const int64_t before = AudioMonotonicNanos();
-  const bool timed = pa_stream_get_time(stream, &usec) == 0;
-  const int64_t after = AudioMonotonicNanos();
-  if (timed && after - before < 200000)
-    Rec.reports.push_back({Rec.streamBase + int64_t(double(usec) * Rec.rate / 1e6), before + (after - before) / 2});
+  Report(stream);
   // Fresh timing for the next report: libpulse's own updates come up to 1.5 s
   // apart, and a monitor's time holds the sink's latency as of the last one.
   // When the show's stream lowers that latency, a stale report puts what is
@@ -165,8 +220,7 @@ static bool ConnectStream() {
   attr.fragsize = uint32_t(Rec.rate * 4 / 200);  // 5 ms
   pa_stream_set_state_callback(Rec.stream, StreamState, nullptr);
   pa_stream_set_read_callback(Rec.stream, Read, nullptr);
-  const pa_stream_flags_t flags =
-      pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+  const pa_stream_flags_t flags = pa_stream_flags_t(PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
   return pa_stream_connect_record(Rec.stream, "@DEFAULT_MONITOR@", &attr, flags) >= 0;
 }
 
@@ -215,6 +269,7 @@ bool LoopbackStart(int rate) {
   Rec.stereo.clear();
   Rec.reports.clear();
   Rec.streamBase = 0;
+  Rec.measured = timeval();
   Rec.recording = false;
   Rec.stereo.reserve(size_t(rate) * 2 * 200);
   Rec.loop = pa_threaded_mainloop_new();
@@ -245,7 +300,7 @@ bool LoopbackStop(TimedSound* recording) {
   Release();
   recording->rate = Rec.rate;
   recording->stereo.swap(Rec.stereo);
-  recording->anchors = AnchorsFromReports(Rec.reports, Rec.rate, recording->Frames());
+  recording->anchors = AnchorsFromReports(Rec.reports, Rec.rate);
   return !recording->anchors.empty();
 }
 
@@ -272,7 +327,7 @@ static double Match(const std::vector<int16_t>& needle, int64_t from, int64_t co
 }
 
 int64_t FindSound(const std::vector<int16_t>& needle, int64_t from, int64_t count, const std::vector<int16_t>& haystack,
-                  int64_t near, int64_t span) {
+                  int64_t near, int64_t span, double minScore) {
   // Every lag on every fourth frame, then every frame around the best.
   int64_t best = -1;
   double bestScore = 0.5;
@@ -293,5 +348,5 @@ int64_t FindSound(const std::vector<int16_t>& needle, int64_t from, int64_t coun
       best = at;
     }
   }
-  return best;
+  return bestScore >= minScore ? best : -1;
 }
