@@ -67,6 +67,11 @@ float TimerGetTime() {
   return Shifted(double(uint64_t(elapsed)) * double(timer.secondsPerCount) * 1000.0);
 }
 
+void TimerSeek(float millis) {
+  TimerInit();
+  TimerAdvance(millis);
+}
+
 void TimerAdvance(float millis) {
   if (timer.usePerformanceCounter)
     timer.startCount -= int64_t(double(millis) / 1000.0 * double(timer.countsPerSecond));

@@ -22,6 +22,11 @@ void TimerAdvance(float millis);
 // Milliseconds since TimerInit, as a 32-bit float. Before TimerInit: 0.
 float TimerGetTime();
 
+// The show jumped: the clock reads `millis` now and runs on from there,
+// following the soundtrack's time line again from its new start. The only
+// time the clock goes back.
+void TimerSeek(float millis);
+
 // Stops the clock at `millis`: it reads exactly that until the next
 // TimerInit. For a show held at one moment (tests).
 void TimerHold(float millis);

@@ -1,6 +1,7 @@
 #include "app/main_loop.h"
 
 #include "app/clock.h"
+#include "app/controls.h"
 #include "app/soundtrack.h"
 #include "app/window.h"
 #include "platform/messages.h"
@@ -31,32 +32,6 @@ static void Fail(const char* text, const char* caption) { MessageBoxA(text, capt
 
 // Escape held, or pressed and released since the last look.
 static bool EscapePressed() { return TakeKeyPress(VK_ESCAPE) || keys[VK_ESCAPE]; }
-
-// Where the show stands while the held position is in force: for the unseen
-// first frame of a show started partway, and for TRAILER_HOLD.
-static uint32_t HeldPosition = 0;  // stream bytes
-static uint32_t ReadHeldPosition(uint32_t) { return HeldPosition; }
-
-// The position reads `position` until the time sources are put back, the
-// clock `clockMillis` until it is started again.
-static void HoldAt(uint32_t position, float clockMillis) {
-  HeldPosition = position;
-  ShowTimeSources sources = TimeSources();
-  sources.streamPosition = ReadHeldPosition;
-  SetTimeSources(&sources);
-  TimerHold(clockMillis);
-}
-
-// A show started past the title scene's start draws that scene's first frame
-// once, unseen: it then goes on from the GL state every run has there, not
-// from the loading's (whose last texture would colour the closing lines).
-static void CatchUpGLState(uint32_t startBytes) {
-  if (startBytes <= kShowFirstScene) return;
-  const ShowTimeSources sources = TimeSources();
-  HoldAt(kShowFirstScene, StartClockMillis(kShowFirstScene));
-  ShowFrame();
-  SetTimeSources(&sources);  // the clock starts again when the music is heard
-}
 
 static void PresentLoadingScreen() { SwapBuffers(hMainWindow); }
 
@@ -118,9 +93,11 @@ int WinMain(const ShowOptions& options) {
   }
 
   // Every scene's drawing made ready now, unseen, so that no first frame of
-  // a scene (nor one after a jump into it) waits on the driver.
+  // a scene (nor one after a jump into it) waits on the driver; then the
+  // state a show started here has.
   ShowWarmUp();
-  CatchUpGLState(startBytes);
+  ControlsKeepStartState();
+  ControlsStateAt(startBytes);
 
   if (!BASS_StreamPlay(BSS_Stream, 0, 4)) {
     ShowFreeAll();
@@ -149,24 +126,36 @@ int WinMain(const ShowOptions& options) {
   // TRAILER_HOLD=1 (for tests): the show stands still at its start from here
   // on, so that the window can be compared with velmora-trailer-tool's frame of it.
   const char* hold = std::getenv("TRAILER_HOLD");
-  if (hold && *hold) HoldAt(startBytes, StartClockMillis(startBytes));
+  if (hold && *hold) ControlsHoldAt(startBytes, StartClockMillis(startBytes));
+  ControlsStart();
 
+  bool redraw = false;  // paused: the picture must be drawn again once
   while (!done) {
     if (PeekMessageA(&msg)) {
       if (msg.message == WM_QUIT)
         done = 1;
       else
         WndProc(msg.message, msg.wParam, msg.lParam);
+      redraw = redraw || msg.message == WM_SIZE || msg.message == WM_ACTIVATE;
       continue;
     }
 
+    const ControlsAction action = ControlsTake();
+    if (action == ControlsAction::kEnd) {
+      done = 1;
+      continue;
+    }
+    redraw = redraw || action == ControlsAction::kRedraw;
+
     // Minimised or hidden: no frames, a sleep in the event wait, and the
-    // music plays on; the end of the show still ends it.
-    if (!active) {
+    // music plays on; the end of the show still ends it. Paused: the
+    // picture stands, and is drawn again only when it must be.
+    if (!active || (ControlsPaused() && !redraw)) {
       if (StreamPosition() >= kShowEnd || EscapePressed()) done = 1;
       else WaitMessage(kHiddenWaitMillis);
       continue;
     }
+    redraw = false;
 
     FollowDrawableSize();
     if (!ShowFrame() || EscapePressed()) {
@@ -186,6 +175,7 @@ int WinMain(const ShowOptions& options) {
     }
   }
 
+  ControlsStop();
   ShowFreeAll();
   KillFont();
   BBS_Close();

@@ -11,6 +11,9 @@ static const int64_t kNanosPerSecond = 1000000000;
 struct DeckState {
   bool playing = false;
   bool startPending = false;            // the next pull starts the stream's first segment
+  bool seekPending = false;             // the next pull starts a segment at seekFrame, tagged seekTag
+  int64_t seekFrame = 0;
+  uint32_t seekTag = 0;
   int64_t readFrame = 0;                // next stream frame to hand over
   int64_t pulled = 0;                   // output frames pulled since the output opened
   // Where the stream frames lie on the output's timeline: segment k starts at
@@ -90,6 +93,10 @@ static void Pull(int16_t* stereo, int frames) {
   if (Deck.startPending) {
     Deck.startPending = false;
     StartSegment(Deck.readFrame, Deck.skipsSeen);
+  }
+  if (Deck.seekPending) {
+    Deck.seekPending = false;
+    StartSegment(Deck.seekFrame, Deck.seekTag);
   }
   const uint32_t skips = Anchor.skipSerial.load(std::memory_order_acquire);
   if (skips != Deck.skipsSeen) {
@@ -188,6 +195,12 @@ void DeckPlayFrom(int64_t streamFrame) {
 }
 
 void DeckHalt() { Deck.playing = false; }
+
+void DeckSeek(int64_t streamFrame, uint32_t tag) {
+  Deck.seekPending = true;
+  Deck.seekFrame = streamFrame;
+  Deck.seekTag = tag;
+}
 
 
 

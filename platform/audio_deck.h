@@ -37,6 +37,10 @@ int64_t DeckFrames();  // stream frames on the deck
 void DeckPlayFrom(int64_t streamFrame);
 // The pulls hand over silence from now on.
 void DeckHalt();
+// The next pull plays from `streamFrame` on, in a segment whose reports carry
+// `tag` (a jump of a playing stream; the sound already handed over still
+// plays unless the output flushes it).
+void DeckSeek(int64_t streamFrame, uint32_t tag);
 // No report heard and no skip asked from here on (a new play).
 void DeckForgetReports();
 

@@ -42,6 +42,10 @@ struct AudioOutput {
   void (*unlock)();
   // Any thread: the clock of the reports, in nanoseconds.
   int64_t (*now)();
+  // Main thread, under lock: drops what was handed over and not yet heard
+  // (a jump: the old sound must not play on). nullptr where the output keeps
+  // too little to matter.
+  void (*flush)();
 };
 
 // libpulse, when a PulseAudio (or PipeWire-pulse) server answers within a

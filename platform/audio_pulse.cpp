@@ -339,7 +339,16 @@ static void Run(bool on) {
 static void Lock() { pa_threaded_mainloop_lock(Pulse.loop); }
 static void Unlock() { pa_threaded_mainloop_unlock(Pulse.loop); }
 
-static const AudioOutput kPulseOutput = {"pulse", Open, Run, Close, Lock, Unlock, AudioMonotonicNanos};
+// A jump: what the server holds of the old sound goes, so the new sound is
+// heard after the sink's latency alone. Output frames go on counting: the
+// dropped ones are never reported as heard.
+static void Flush() {
+  if (!Pulse.stream || pa_stream_get_state(Pulse.stream) != PA_STREAM_READY) return;
+  if (pa_operation* op = pa_stream_flush(Pulse.stream, nullptr, nullptr)) pa_operation_unref(op);
+  AskTiming();
+}
+
+static const AudioOutput kPulseOutput = {"pulse", Open, Run, Close, Lock, Unlock, AudioMonotonicNanos, Flush};
 
 const AudioOutput* AudioOutputPulse() { return &kPulseOutput; }
 

@@ -111,11 +111,12 @@ static void Close() {
 static void Lock() { SDL_LockAudioDevice(Sdl.device); }
 static void Unlock() { SDL_UnlockAudioDevice(Sdl.device); }
 
-static const AudioOutput kSdlOutput = {"sdl", Open, Run, Close, Lock, Unlock, AudioMonotonicNanos};
+static const AudioOutput kSdlOutput = {"sdl", Open, Run, Close, Lock, Unlock, AudioMonotonicNanos, nullptr};
 
 const AudioOutput* AudioOutputSDL() { return &kSdlOutput; }
 
-static const AudioOutput kSdlFallbackOutput = {"sdl", OpenFallback, Run, Close, Lock, Unlock, AudioMonotonicNanos};
+static const AudioOutput kSdlFallbackOutput = {"sdl",  OpenFallback,        Run,    Close,
+                                                Lock,   Unlock, AudioMonotonicNanos, nullptr};
 
 const AudioOutput* AudioOutputSDLFallback(bool serverMute) {
   ServerMute = serverMute;

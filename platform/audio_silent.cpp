@@ -34,6 +34,6 @@ static void Close() {}
 static void Lock() {}
 static void Unlock() {}
 
-static const AudioOutput kSilentOutput = {"silent", Open, Run, Close, Lock, Unlock, AudioMonotonicNanos};
+static const AudioOutput kSilentOutput = {"silent", Open, Run, Close, Lock, Unlock, AudioMonotonicNanos, nullptr};
 
 const AudioOutput* AudioOutputSilent() { return &kSilentOutput; }

@@ -32,6 +32,7 @@ static const int64_t kPositionBytesPerSecond = kStreamBytesPerSecond;
 
 // Codes beyond those the header names.
 static const int kErrorPosition = 7;      // "Invalif playback position"
+static const int kErrorNotPlaying = 24;   // "Not playing..."
 static const int kErrorNoChannel = 18;    // "Can't get a free channel"
 static const int kErrorIllegalParam = 20;
 static const int kErrorDevice = 23;       // "Illegal device number"
@@ -203,15 +204,46 @@ DWORD BASS_ChannelGetPosition(DWORD handle) {
 BOOL BASS_ChannelSetPosition(DWORD handle, DWORD bytes) {
   if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
   if (!handle || handle != Bass.stream.handle) return Fail(BASS_ERROR_HANDLE);
-  // Only before playback: the stream is played once, from where it was set.
-  if (Estimate.playing) return Fail(kErrorPosition);
+  if (Estimate.frozen) return Fail(kErrorPosition);
   const int64_t frame = int64_t(bytes) * Bass.rate / kPositionBytesPerSecond;
   if (frame > DeckFrames()) return Fail(kErrorPosition);
   Lock();
   Bass.stream.startBytes = bytes;
   Bass.stream.startFrame = frame;
-  ResetPosition();
+  if (!Estimate.playing) {
+    ResetPosition();  // playback starts there
+  } else {
+    // A jump: what the output holds of the old sound goes, the new sound is
+    // played from `frame` under a tag of its own, and the position waits
+    // there until that sound is heard, as at play.
+    const uint32_t tag = ++Estimate.skipSerial;
+    DeckSeek(frame, tag);
+    if (Bass.output->flush) Bass.output->flush();
+    EstimateSeek(&Estimate, frame, Bass.output->now(), tag);
+  }
   Unlock();
+  return Succeed();
+}
+
+BOOL BASS_ChannelPause(DWORD handle) {
+  if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
+  if (!handle || handle != Bass.stream.handle) return Fail(BASS_ERROR_HANDLE);
+  if (!Estimate.playing || Estimate.frozen) return Fail(kErrorNotPlaying);
+  if (Estimate.paused) return Fail(BASS_ERROR_ALREADY);
+  EstimateAt(Bass.output->now());  // the position it holds at
+  EstimatePause(&Estimate, Bass.output->now());
+  Bass.output->run(false);  // what the output holds waits, and plays first on resume
+  return Succeed();
+}
+
+BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
+  if (!Bass.initialised) return Fail(BASS_ERROR_INIT);
+  if (!handle || handle != Bass.stream.handle) return Fail(BASS_ERROR_HANDLE);
+  if (!Estimate.playing) return BASS_StreamPlay(handle, 0, 0);
+  if (restart && !BASS_ChannelSetPosition(handle, 0)) return 0;
+  if (!Estimate.paused) return Succeed();
+  Bass.output->run(true);
+  EstimateResume(&Estimate, Bass.output->now());
   return Succeed();
 }
 
@@ -268,6 +300,11 @@ BOOL BASS_Free() {
   return Succeed();
 }
 
-double BASS_GetClockShift() { return Bass.initialised ? EstimateClockShift(Estimate) : 0.0; }
+double BASS_GetClockShift() {
+  if (!Bass.initialised) return 0.0;
+  // Paused, nobody reads the position: the shift moves with the pause here.
+  if (Estimate.paused) EstimateAt(Bass.output->now());
+  return EstimateClockShift(Estimate);
+}
 
 DWORD BASS_GetUnderruns() { return DeckUnderruns(); }

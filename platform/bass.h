@@ -61,9 +61,20 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD le
 int BASS_ErrorGetCode();  // code of the last call, 0 when it succeeded
 BOOL BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD flags);
 DWORD BASS_ChannelGetPosition(DWORD handle);  // stream bytes heard now; see above
-// Before playback only: playback starts at `bytes` of the stream, and the
-// position counts on from there.
+// Playback starts, or goes on, at `bytes` of the stream. Before playback the
+// position counts on from there. While playing (or paused) it is a jump: the
+// sound not yet heard is dropped, the position reads `bytes` and holds there
+// until the sound played from it is heard, and the clock's shift starts
+// again from 0 (the demo clock jumps with the caller: TimerSeek).
 BOOL BASS_ChannelSetPosition(DWORD handle, DWORD bytes);
+// Not in version 0.8 (later versions have them, by these names): pause the
+// playing stream, sound and position together, and go on from where it
+// stood. While paused the position holds and the clock's shift grows with
+// the pause, so that the demo clock holds too; what the output held plays
+// first on resume. BASS_ChannelPlay on a stream never played plays it;
+// `restart` starts it again from 0.
+BOOL BASS_ChannelPause(DWORD handle);
+BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);
 // Stream bytes of the whole decoded file.
 DWORD BASS_StreamGetLength(HSTREAM handle);
 // Not the original library's: an output the server cannot measure (Bluetooth

@@ -28,8 +28,38 @@ void EstimateReset(PositionEstimate* e, int rate, int64_t startFrame) {
 void EstimatePlay(PositionEstimate* e, int64_t nanos) {
   if (e->playing) return;
   e->playing = true;
-  e->playNanos = nanos;
+  e->playNanos = e->waitNanos = e->pacedNanos = nanos;
   e->lastNanos = nanos;
+}
+
+void EstimatePause(PositionEstimate* e, int64_t now) {
+  if (!e->playing || e->paused) return;
+  e->paused = true;
+  e->pausedNanos = now;
+}
+
+void EstimateResume(PositionEstimate* e, int64_t now) {
+  if (!e->paused) return;
+  e->paused = false;
+  // The pause is left out of every wait and count; the line goes on from
+  // where the answer held, and waits there for the sound if it comes later.
+  const int64_t pause = now - e->pausedNanos;
+  e->waitNanos += pause;
+  e->pacedNanos += pause;
+  e->baseFrame = e->last;
+  e->baseNanos = now;
+  e->advancedNanos = now;
+  e->lastNanos = now;
+}
+
+void EstimateSeek(PositionEstimate* e, int64_t frame, int64_t now, uint32_t segment) {
+  e->start = e->last = e->followed = e->baseFrame = double(frame);
+  e->playNanos = e->waitNanos = e->pacedNanos = e->baseNanos = e->lastNanos = e->advancedNanos = now;
+  e->pausedNanos = now;
+  e->mode = PositionEstimate::kWaiting;
+  e->waitSegment = segment;
+  e->skippedAgain = false;
+  e->clockShift = 0;
 }
 
 static void AskSkip(PositionEstimate* e, double frame, int64_t now) {
@@ -107,15 +137,27 @@ static void Rejoin(PositionEstimate* e, int64_t now, double truth, uint32_t coun
   StartFollowing(e, now, truth);
 }
 
+// Where the time line stands against one that started at play and ran on
+// the monotonic clock; the clock takes it in whole steps, so the reports'
+// jitter never reaches it.
+static void MoveClockShift(PositionEstimate* e, int64_t now) {
+  const double shift = (e->last - e->start - FramesIn(*e, now - e->playNanos)) * 1000.0 / e->rate;
+  if (std::fabs(shift - e->clockShift) >= kShiftStepMillis) e->clockShift = shift;
+}
+
 double EstimateRead(PositionEstimate* e, int64_t now, const HeardReport* report) {
   if (e->frozen || !e->playing) return e->last;
+  if (e->paused) {
+    MoveClockShift(e, now);  // the clock holds with the answer
+    return e->last;
+  }
 
   bool heard = true;
   double truth, cap;
   if (!report) {
-    truth = cap = e->start + FramesIn(*e, now - e->playNanos);
+    truth = cap = e->start + FramesIn(*e, now - e->pacedNanos);
   } else {
-    heard = report->count > 0;
+    heard = report->count > 0 && (e->mode != PositionEstimate::kWaiting || report->segment == e->waitSegment);
     cap = double(report->capFrame);
     truth = std::min(double(report->frame) + FramesIn(*e, now - report->nanos), cap);
   }
@@ -132,7 +174,7 @@ double EstimateRead(PositionEstimate* e, int64_t now, const HeardReport* report)
   switch (e->mode) {
     case PositionEstimate::kWaiting:
       value = e->start;
-      if (now - e->playNanos > kFirstSoundNanos) GoOnByTheClock(e, now, report);
+      if (now - e->waitNanos > kFirstSoundNanos) GoOnByTheClock(e, now, report);
       break;
     case PositionEstimate::kFree:
       value = e->baseFrame + FramesIn(*e, now - e->baseNanos);
@@ -148,11 +190,6 @@ double EstimateRead(PositionEstimate* e, int64_t now, const HeardReport* report)
   }
   e->last = std::max(e->last, value);
   e->lastNanos = now;
-
-  // Where the time line stands against one that started at play and ran on
-  // the monotonic clock; the clock takes it in whole steps, so the reports'
-  // jitter never reaches it.
-  const double shift = (e->last - e->start - FramesIn(*e, now - e->playNanos)) * 1000.0 / e->rate;
-  if (std::fabs(shift - e->clockShift) >= kShiftStepMillis) e->clockShift = shift;
+  MoveClockShift(e, now);
   return e->last;
 }

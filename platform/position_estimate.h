@@ -24,6 +24,10 @@
 //     rather than hold the picture until it catches up.
 //   - Silence is sound that stands still: an answer held while the sound
 //     catches up with it is not.
+//   - Paused: the answer holds, and nothing counts as silence; resumed, the
+//     estimate goes on from where it held, as after a hold of the sound.
+//   - A jump (a seek): the answer is the new frame from then on, and the
+//     estimate waits there for the sound played from it, as at play.
 //   - The clock's shift is the time line's distance from a line started at
 //     play, moved in steps of at least a millisecond: a healthy run never
 //     moves it; a hold, jump, free run, rejoin or a steady drift between the
@@ -47,9 +51,14 @@ struct HeardReport {
 struct PositionEstimate {
   enum Mode { kWaiting, kFollowing, kFree };
   int rate = 0;                 // output frames per second
-  double start = 0;             // stream frame where playback starts
+  double start = 0;             // stream frame where playback starts (or the last jump lands)
   bool playing = false;
-  int64_t playNanos = 0;
+  int64_t playNanos = 0;        // when playback started (or the last jump): the clock's shift counts from here
+  int64_t waitNanos = 0;        // when the wait for the first sound began, pauses left out
+  int64_t pacedNanos = 0;       // where an output that cannot tell counts from, pauses left out
+  uint32_t waitSegment = 0;     // the skip whose sound ends the wait (a jump's; 0 at play)
+  bool paused = false;
+  int64_t pausedNanos = 0;      // when the pause began
   bool frozen = false;          // set when stopped: answers stay where they were
   Mode mode = kWaiting;
   double baseFrame = 0;         // the line is baseFrame + rate * (now - baseNanos)
@@ -75,5 +84,11 @@ void EstimatePlay(PositionEstimate* estimate, int64_t nanos);
 // for an output that cannot tell what is heard (the position runs by the
 // clock from play). A new skip request shows as a new `skipSerial`.
 double EstimateRead(PositionEstimate* estimate, int64_t now, const HeardReport* report);
+// Holds the answer until EstimateResume; the caller reads it first.
+void EstimatePause(PositionEstimate* estimate, int64_t now);
+void EstimateResume(PositionEstimate* estimate, int64_t now);
+// A jump to `frame`: answered from now on, held until the sound of skip
+// `segment` (a new skipSerial the caller took for the jump) is heard there.
+void EstimateSeek(PositionEstimate* estimate, int64_t frame, int64_t now, uint32_t segment);
 // Milliseconds the show's time line stands ahead of one started at play.
 inline double EstimateClockShift(const PositionEstimate& estimate) { return estimate.clockShift; }

@@ -1,5 +1,5 @@
-// The demo clock: both counter paths, the timer's wrap-around, and the pinned
-// moments the offline tool renders.
+// The demo clock: both counter paths, the timer's wrap-around, the pinned
+// moments the offline tool renders, the soundtrack's time line, and jumps.
 #include "app/clock.h"
 #include "app/time_sources.h"
 #include "platform/position_estimate.h"
@@ -141,6 +141,26 @@ TEST(Clock, NeverGoesBackWhenTheSoundHoldsJustBeforeARead) {
       previous = clock;
     }
   }
+  SetTimeSources(nullptr);
+}
+
+TEST(Clock, AJumpReadsItsMomentAndThenHoldsWithTheSoundUntilHeard) {
+  UseFakeCounter(ReadFakeShift);
+  FakeShift = 0;
+  FakeNanos = 0;
+  TimerInit();
+  FakeNanos = 90000000000;  // 90 s in
+  EXPECT_FLOAT_EQ(TimerGetTime(), 90000.0f);
+  // A jump back to 30 s: the estimate's time line starts again at 0.
+  FakeShift = 0;
+  TimerSeek(30000.0f);
+  EXPECT_FLOAT_EQ(TimerGetTime(), 30000.0f);
+  // The new sound is heard 0.2 s later: the time line held meanwhile.
+  FakeNanos += 200000000;
+  FakeShift = -200.0;
+  EXPECT_FLOAT_EQ(TimerGetTime(), 30000.0f);
+  FakeNanos += 100000000;
+  EXPECT_FLOAT_EQ(TimerGetTime(), 30100.0f);
   SetTimeSources(nullptr);
 }
 

@@ -64,6 +64,8 @@ TEST(Messages, MapsSdlKeysToVirtualKeyCodes) {
   EXPECT_EQ(VirtualKeyFromSDL(SDLK_BACKSPACE), 8);
   EXPECT_EQ(VirtualKeyFromSDL(SDLK_LEFT), 37);
   EXPECT_EQ(VirtualKeyFromSDL(SDLK_DOWN), 40);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_HOME), 36);
+  EXPECT_EQ(VirtualKeyFromSDL(SDLK_AUDIOPLAY), 0xB3);
   EXPECT_EQ(VirtualKeyFromSDL(SDLK_0), 48);
   EXPECT_EQ(VirtualKeyFromSDL(SDLK_9), 57);
   EXPECT_EQ(VirtualKeyFromSDL(SDLK_a), 65);

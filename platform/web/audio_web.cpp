@@ -70,14 +70,17 @@ EM_JS(int, velmora_audio_open, (int rate, int bufferFrames), {
   Module.audioNode = node;
   return 1;
 });
+// Stopped, the context is suspended rather than the processor disconnected:
+// what it had pulled and not yet played waits, and plays first when it runs.
 EM_JS(void, velmora_audio_run, (int on), {
   var node = Module.audioNode, context = Module.audioContext;
   if (!node) return;
   if (on) {
-    node.connect(context.destination);
+    if (!node.connected) node.connect(context.destination);
+    node.connected = true;
     if (context.state === 'suspended') context.resume();
   } else {
-    node.disconnect();
+    context.suspend();
   }
 });
 EM_JS(void, velmora_audio_close, (), {
@@ -101,7 +104,7 @@ static void Close() { velmora_audio_close(); }
 static void Lock() {}
 static void Unlock() {}
 
-static const AudioOutput kWebOutput = {"webaudio", Open, Run, Close, Lock, Unlock, AudioMonotonicNanos};
+static const AudioOutput kWebOutput = {"webaudio", Open, Run, Close, Lock, Unlock, AudioMonotonicNanos, nullptr};
 
 void AudioUseOutput(const AudioOutput* output) { ChosenOutput = output; }
 

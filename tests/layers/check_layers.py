@@ -6,7 +6,7 @@ include each other, however far round.
 
 The layers, top first (a file may include its own layer and those below):
   entry     app/main, app/main_loop, app/options, app/window, app/arguments,
-            app/media_controls, app/web_hooks
+            app/controls, app/web_hooks
   show      show/, fx/
   kits      models/, render/, paths/, and the services every scene reads:
             app/clock, app/time_sources, app/soundtrack
@@ -22,7 +22,7 @@ import re
 import sys
 
 LAYERS = ["platform", "kits", "show", "entry"]  # bottom first
-ENTRY_FILES = {"main", "main_loop", "options", "window", "arguments", "media_controls", "web_hooks"}
+ENTRY_FILES = {"main", "main_loop", "options", "window", "arguments", "controls", "web_hooks"}
 SERVICE_FILES = {"clock", "time_sources", "soundtrack"}
 PRODUCT = ("app/", "show/", "fx/", "models/", "render/", "paths/", "platform/")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)

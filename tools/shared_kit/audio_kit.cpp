@@ -30,7 +30,8 @@ static void SimClose() { Sim.callbacks = nullptr; }
 static void SimNothing() {}
 static int64_t SimNow() { return Sim.clock; }
 
-static const AudioOutput kSimOutput = {"simulated", SimOpen, SimRun, SimClose, SimNothing, SimNothing, SimNow};
+static const AudioOutput kSimOutput = {"simulated", SimOpen,    SimRun, SimClose,
+                                       SimNothing,  SimNothing, SimNow, nullptr};
 
 const AudioOutput* KitSimulatedOutput(int failCode) {
   Sim.failCode = failCode;
@@ -110,7 +111,8 @@ static void LiveClose() {
 static void LiveLock() { Live.lock.lock(); }
 static void LiveUnlock() { Live.lock.unlock(); }
 
-static const AudioOutput kLiveOutput = {"live", LiveOpen, LiveRun, LiveClose, LiveLock, LiveUnlock, AudioMonotonicNanos};
+static const AudioOutput kLiveOutput = {"live",   LiveOpen,   LiveRun, LiveClose, LiveLock,
+                                        LiveUnlock, AudioMonotonicNanos, nullptr};
 
 const AudioOutput* KitLiveOutput(int bufferFrames, int latencyFrames) {
   Live.bufferFrames = bufferFrames;
@@ -151,8 +153,8 @@ static void ObservedLock() { Observed.inner->lock(); }
 static void ObservedUnlock() { Observed.inner->unlock(); }
 static int64_t ObservedNow() { return Observed.inner->now(); }
 
-static const AudioOutput kObservedOutput = {"observed", ObservedOpen, ObservedRun, ObservedClose,
-                                            ObservedLock, ObservedUnlock, ObservedNow};
+static const AudioOutput kObservedOutput = {"observed",   ObservedOpen,   ObservedRun, ObservedClose,
+                                            ObservedLock, ObservedUnlock, ObservedNow, nullptr};
 
 const AudioOutput* KitObservedOutput(const AudioOutput* inner, KitAudioObserver observer) {
   Observed.inner = inner;
