@@ -5,7 +5,8 @@
 # when the show starts), records the sink's monitor and checks that every
 # mark passed is heard within 30 ms of the position crossing it, and that the
 # demo clock, started when the first frame is heard, agrees with the position
-# as closely. Generous bounds: a real server on a busy machine.
+# as closely; and that after a pause and a jump all three are together
+# again soon, and stay so. Generous bounds: a real server on a busy machine.
 #   audio_sync_pulse.sh BUILD_DIR
 set -u
 build=$1
@@ -47,4 +48,17 @@ echo "$out" | awk '
   /not found/ { print "a mark was not heard"; bad = 1 }
   /^sync: / { line = 1; if ($(NF - 6) + 0 != 0) { print "the position went backwards"; bad = 1 } }
   END { if (!line || marks < 7) { print "expected the sync line and 7 marks, got " marks; bad = 1 }
+        exit bad }'
+[ $? = 0 ] || exit 1
+
+# A pause of two seconds, then a jump to 100 s: sound, position and clock
+# together again soon after each, and staying together.
+out=$("$build/velmora-trailer-tool" sync --driver pulse --start 54 --seconds 12 --pause 3,2 --seek 8,100) ||
+  { echo "$out"; exit 1; }
+echo "$out" | grep '^after'
+echo "$out" | awk '
+  /^after (pause|seek):/ { seen++
+    if ($4 == "never" || $4 + 0 > 1000) { print $0 ": not together again within a second"; bad = 1 }
+    if ($8 + 0 > 25 || $12 + 0 > 25) { print $0 ": apart by more than 25 ms"; bad = 1 } }
+  END { if (seen != 2) { print "expected an after pause and an after seek line, got " seen; bad = 1 }
         exit bad }'

@@ -1,4 +1,5 @@
 // velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS] [--also-record COMMAND]
+//                          [--pause AT,SECONDS] [--seek AT,TO]
 //
 // Plays the soundtrack through the show's audio layer and measures, for every
 // mark it passes, when the mark was heard against when the position the show
@@ -27,6 +28,13 @@
 // the clock, and an "after fault:" line says when all three agreed again
 // within 5 ms (--agree MS) for good (the rejoin), how far apart they were
 // after it, and how many samples agreed.
+//
+// The viewer's controls: --pause AT,SECONDS pauses AT seconds into the run
+// for SECONDS, --seek AT,TO jumps AT seconds into the run to TO seconds of
+// the show (the clock with it, as the show's controls do); an "after pause:"
+// or "after seek:" line, measured as after a fault, says when sound,
+// position and clock were together again after the resume or the jump, and
+// how far apart they were from then on.
 #include "tools/installed_tool/commands.h"
 
 #include "app/arguments.h"
@@ -81,17 +89,29 @@ struct Read {
   float clock;  // ms; < 0 before the clock started
 };
 
-// When the position first reached `bytes`, interpolated between two reads.
+// When the position last reached `bytes`, interpolated between two reads: a
+// jump back passes a mark again. A jump over it is not a crossing.
 static bool Crossing(const std::vector<Read>& reads, uint32_t bytes, double* nanos, double* clock) {
+  const uint32_t jump = kStreamBytesPerSecond / 20;  // a step of 50 ms of sound between reads a millisecond apart
+  bool found = false;
   for (size_t i = 1; i < reads.size(); ++i) {
     if (reads[i].position < bytes || reads[i - 1].position >= bytes) continue;
+    if (reads[i].position - reads[i - 1].position > jump) continue;
     const double step = double(reads[i].position - reads[i - 1].position);
     const double share = step > 0 ? double(bytes - reads[i - 1].position) / step : 1.0;
     *nanos = double(reads[i - 1].nanos) + share * double(reads[i].nanos - reads[i - 1].nanos);
     *clock = reads[i - 1].clock < 0 ? -1.0f : reads[i - 1].clock + share * (reads[i].clock - reads[i - 1].clock);
-    return true;
+    found = true;
   }
-  return false;
+  return found;
+}
+
+// "AT,VALUE": two numbers of seconds.
+static bool ParsePair(const char* text, double* at, double* value) {
+  const char* comma = text ? std::strchr(text, ',') : nullptr;
+  if (!comma) return false;
+  const std::string first(text, size_t(comma - text));
+  return ParseNumber(first.c_str(), 0.0, 1000.0, at) && ParseNumber(comma + 1, 0.0, 1000.0, value);
 }
 
 // Where in `heard` to look for what was heard at `nanos`: on the dummy and
@@ -247,6 +267,7 @@ static void PrintAfterFault(const char* label, const AfterFault& after, double a
 
 int CmdSync(int argc, char** argv) {
   double seconds = 135.0, start = 0.0, agreeMs = 5.0;
+  double pauseAt = -1, pauseFor = 0, seekAt = -1, seekTo = 0;  // seconds; < 0: none
   const char* driver = nullptr;
   const char* alsoRecord = nullptr;
   for (int i = 0; i < argc; ++i) {
@@ -257,11 +278,13 @@ int CmdSync(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--start")) ok = ok && ParseNumber(value, 0.0, 1000.0, &start);
     else if (!std::strcmp(argv[i], "--agree")) ok = ok && ParseNumber(value, 0.0, 10000.0, &agreeMs);
     else if (!std::strcmp(argv[i], "--also-record")) alsoRecord = value;
+    else if (!std::strcmp(argv[i], "--pause")) ok = ok && ParsePair(value, &pauseAt, &pauseFor);
+    else if (!std::strcmp(argv[i], "--seek")) ok = ok && ParsePair(value, &seekAt, &seekTo);
     else ok = false;
     ++i;
     if (!ok) {
       std::fprintf(stderr, "usage: velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS] "
-                           "[--also-record COMMAND]\n");
+                           "[--also-record COMMAND] [--pause AT,SECONDS] [--seek AT,TO]\n");
       return 2;
     }
   }
@@ -324,9 +347,24 @@ int CmdSync(int argc, char** argv) {
   reads.reserve(size_t(seconds * 1100) + 1000);
   const int64_t playNanos = AudioMonotonicNanos();
   BASS_StreamPlay(stream, 0, 4);
-  const int64_t end = playNanos + int64_t(seconds * 1e9);
+  const int64_t end = playNanos + int64_t((seconds + std::max(pauseFor, 0.0)) * 1e9);
   bool clockStarted = false;
+  int64_t pausedNanos = 0, resumedNanos = 0, seekedNanos = 0;
   for (int64_t now = playNanos; now < end; now = AudioMonotonicNanos()) {
+    // The viewer's controls, as the show's main loop does them.
+    const double elapsed = double(now - playNanos) / 1e9;
+    if (pauseAt >= 0 && !pausedNanos && elapsed >= pauseAt && BASS_ChannelPause(stream)) pausedNanos = now;
+    if (pausedNanos && !resumedNanos && now - pausedNanos >= int64_t(pauseFor * 1e9) && BASS_ChannelPlay(stream, 0))
+      resumedNanos = now;
+    if (seekAt >= 0 && !seekedNanos && elapsed >= seekAt) {
+      const uint32_t target = uint32_t(seekTo * kBytesPerSecond) & ~3u;
+      if (!BASS_ChannelSetPosition(stream, target)) {
+        std::fprintf(stderr, "sync: cannot jump to %.3f s\n", seekTo);
+        return 1;
+      }
+      TimerSeek(float(target / kStreamBytesPerMilli));
+      seekedNanos = now;
+    }
     const uint32_t position = BASS_ChannelGetPosition(stream);
     if (!clockStarted && position != startBytes) {
       TimerInit();
@@ -387,6 +425,14 @@ int CmdSync(int argc, char** argv) {
       alsoRecord ? MeasureMarks(reads, arrived, reference, startBytes, playNanos, false, false) : MarkFigures();
   if (byArrival.found)
     std::printf("arrivals: offset %+.2f to %+.2f ms over %d marks\n", byArrival.low, byArrival.high, byArrival.found);
+  if (resumedNanos)
+    PrintAfterFault("after pause", MeasureAfterFault(reads, heard, reference, resumedNanos, silentDriver, agreeMs,
+                                                     false, 0),
+                    agreeMs, underruns);
+  if (seekedNanos)
+    PrintAfterFault("after seek", MeasureAfterFault(reads, heard, reference, seekedNanos, silentDriver, agreeMs,
+                                                    false, 0),
+                    agreeMs, underruns);
   if (const int64_t over = FaultOverNanos.load()) {
     const AfterFault after = MeasureAfterFault(reads, heard, reference, over, silentDriver, agreeMs, false, 0);
     PrintAfterFault("after fault", after, agreeMs, underruns);
