@@ -22,7 +22,9 @@ static const char kUsage[] =
     "  --version           print the version and exit\n"
     "Data: the soundtrack and the Data folder come from the first folder holding TrailerLOW.mp3:\n"
     "  --data DIR, the working directory, the program's folder, then the installed data.\n"
-    "Keys: Space switches between full screen and window, Escape ends the show.\n";
+    "Keys: Space switches between full screen and window, Escape ends the show, P (or the Play/Pause\n"
+    "  key) pauses and resumes, Left and Right jump 5 s back and on, Home to the start.\n"
+    "Desktop media controls: MPRIS, as org.mpris.MediaPlayer2.velmora_trailer on the session bus.\n";
 
 const char* ShowUsage() { return kUsage; }
 
