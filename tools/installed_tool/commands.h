@@ -8,4 +8,5 @@ int CmdModel(int argc, char** argv);    // model FILE
 int CmdSheet(int argc, char** argv);    // sheet OUT.png
 int CmdBench(int argc, char** argv);    // bench [--frames N] [--csv]
 int CmdVideo(int argc, char** argv);    // video OUT.mp4 [--fps N] [--size WxH] [--from S] [--to S] [--msaa N]
-int CmdSync(int argc, char** argv);     // sync [--seconds S] [--driver NAME] [--start S]
+int CmdSync(int argc, char** argv);     // sync [--seconds S] [--driver NAME] [--start S] ...
+int CmdListen(int argc, char** argv);   // listen SECONDS MARKS

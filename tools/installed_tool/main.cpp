@@ -12,7 +12,9 @@ static const char kUsage[] =
     "       velmora-trailer-tool sheet OUT.png\n"
     "       velmora-trailer-tool bench [--frames N] [--csv]\n"
     "       velmora-trailer-tool video OUT.mp4 [--fps N] [--size WxH] [--from S] [--to S] [--msaa N]\n"
-    "       velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS] [--also-record COMMAND]\n";
+    "       velmora-trailer-tool sync [--seconds S] [--driver NAME] [--start S] [--agree MS] [--also-record COMMAND]\n"
+    "                                 [--pause AT,SECONDS] [--seek AT,TO]\n"
+    "       velmora-trailer-tool listen SECONDS MARKS\n";
 
 int main(int argc, char** argv) {
   static const struct {
@@ -26,6 +28,7 @@ int main(int argc, char** argv) {
       {"bench", CmdBench},
       {"video", CmdVideo},
       {"sync", CmdSync},
+      {"listen", CmdListen},
   };
   if (argc >= 2) {
     for (const auto& command : kCommands)
