@@ -17,6 +17,7 @@ if [ ${#positions[@]} -eq 0 ]; then
              9700000 11200000 11700000)
 fi
 mkdir -p "$out"
+cmake --build "$build" --target show-frame-ffgl show-frame-gl >/dev/null
 for p in "${positions[@]}"; do
   "$build/velmora-trailer-tool" frame "$p" "$out/real-$p.png" > /dev/null
   real=$("$build/show-frame-gl" "$p" "$out/gl-$p.png" --frames 30 --against "$out/real-$p.png" | tail -1)
