@@ -24,6 +24,9 @@ EMSCRIPTEN_KEEPALIVE uint32_t velmora_scene_start(int i) {
   return i >= 0 && i < int(sizeof kStarts / sizeof kStarts[0]) ? kStarts[i] : kShowEnd;
 }
 
+// Stream bytes in a second of the soundtrack.
+EMSCRIPTEN_KEEPALIVE uint32_t velmora_bytes_per_second() { return kStreamBytesPerSecond; }
+
 // The marks of the score the soundtrack accents, in order.
 EMSCRIPTEN_KEEPALIVE int velmora_mark_count() { return kScoreMarkCount; }
 EMSCRIPTEN_KEEPALIVE uint32_t velmora_mark(int i) { return i >= 0 && i < kScoreMarkCount ? kScoreMarks[i].bytes : 0; }

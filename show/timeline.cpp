@@ -94,7 +94,7 @@ static const struct {
   uint32_t from, until;
 } kFlashingWords[] = {
     {"Colgados", 6229504, 6334720},
-    {"Odio", 8364624, 8423776},
+    {"Odio", kFlightStart, 8423776},  // from the flight scene's first frame
     {"Destrozar\xE1", 8523776, 8712192},
 };
 

@@ -285,7 +285,7 @@
         const mark = marks[next++];
         if (mark <= last.position || now.position === last.position) continue;  // passed before or at a jump
         const f = (mark - last.position) / (now.position - last.position);
-        log('mark ' + mark + ' at ' + (mark / 88200).toFixed(3) + ' s: crossed at ' +
+        log('mark ' + mark + ' at ' + (mark / show._velmora_bytes_per_second()).toFixed(3) + ' s: crossed at ' +
             (last.at + f * (now.at - last.at)).toFixed(3) + ' ms since the epoch, clock ' +
             (last.clock + f * (now.clock - last.clock)).toFixed(2) + ' ms');
       }
