@@ -61,7 +61,7 @@ static int SetPosition(sd_bus_message* m, void*, sd_bus_error*) {
   int64_t position = 0;
   const int r = sd_bus_message_read(m, "ox", &track, &position);
   if (r < 0) return r;
-  // For another track, or outside this one, the specification says to do nothing.
+  // MPRIS players ignore a position for another track or outside this one.
   if (std::strcmp(track, kTrackId) != 0 || position < 0 || position > Mpris.info.lengthMicros)
     return sd_bus_reply_method_return(m, "");
   return QueueAndReply(m, MediaRequest::SeekTo, position);
